@@ -1,0 +1,30 @@
+#pragma once
+// Synthetic keyboard events for the application that has the focus. Events
+// carry Windows virtual-key codes; each backend maps them to its own keys.
+
+#include <cstdint>
+
+namespace vm4417 {
+
+struct KeyEvent {
+    std::uint8_t virtualKey = 0;
+    bool keyUp = false;
+    // The scan-code value carried by every event; backends that address keys
+    // by virtual-key code alone ignore it.
+    std::uint8_t scanCode = 1;
+
+    friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
+};
+
+class KeySink {
+public:
+    virtual ~KeySink() = default;
+
+    // Prepares delivery (connects to the display, checks that every key used
+    // by the typing can be produced). False: nothing can be typed now.
+    virtual bool Begin() = 0;
+    // Delivers one event at once (flushed). False when it could not be sent.
+    virtual bool Send(const KeyEvent& event) = 0;
+};
+
+}  // namespace vm4417

@@ -1,0 +1,67 @@
+#pragma once
+// The serial line to the reader, as a raw byte transport. The protocol on top
+// of it lives in Drv232; backends (termios, later Win32) implement this.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace vm4417 {
+
+struct LineSettings {
+    int baudRate = 9600;
+    int dataBits = 8;
+    bool parity = false;
+    int stopBits = 1;
+};
+
+// Read time-outs in the style of a serial driver: a read of n bytes ends when
+// all n bytes are there, or `perByte * n + constant` after it started, or
+// `interByte` after the latest byte once at least one byte has arrived.
+struct ReadTimeouts {
+    std::chrono::milliseconds interByte{0};
+    std::chrono::milliseconds perByte{0};
+    std::chrono::milliseconds constant{0};
+};
+
+struct PortConfig {
+    LineSettings line;
+    ReadTimeouts timeouts;
+    bool raiseModemLines = true;  // RTS then DTR on open, dropped on close
+};
+
+// An open, configured port. Destroying it closes the device without touching
+// the modem lines.
+class SerialLine {
+public:
+    virtual ~SerialLine() = default;
+
+    // Sends every byte or reports failure; bounded in time so that a stuck
+    // line cannot block the caller for ever.
+    virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
+    // Reads at most `count` bytes under the configured read time-outs and
+    // returns what arrived (possibly fewer, possibly none). Bytes that arrive
+    // later stay buffered for the next read: nothing is ever discarded.
+    virtual std::vector<std::uint8_t> Read(std::size_t count) = 0;
+    // Drops DTR, then RTS. True when both succeeded (a device without modem
+    // lines counts as success).
+    virtual bool DropModemLines() = 0;
+};
+
+// Opens ports by number. Which device a number means is the backend's
+// business (a COM name on Windows, a tty node or a test directory on Linux).
+class SerialPorts {
+public:
+    virtual ~SerialPorts() = default;
+
+    // Opens port `number` exclusively and configures it. Every step is
+    // attempted; null unless all succeeded. A failed attempt leaves nothing
+    // open.
+    virtual std::unique_ptr<SerialLine> Open(std::uint8_t number,
+                                             const PortConfig& config) = 0;
+};
+
+}  // namespace vm4417
