@@ -1,0 +1,141 @@
+#include "Drv232.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace vm4417 {
+
+namespace {
+
+constexpr std::uint8_t kReplyStart = 'A';
+constexpr std::uint8_t kCarriageReturn = 0x0D;
+constexpr std::size_t kIdentReplyLength = 6;
+constexpr std::size_t kCommandReplyLength = 4;
+constexpr std::size_t kPollFrameLength = 16;
+constexpr std::size_t kRepeatReplyLength = 18;
+// The reader ignores the third byte of the repeated-read request.
+constexpr std::uint8_t kRepeatReadParameter = '0';
+constexpr unsigned kMaxSignificantHexDigits = 8;
+
+int HexDigitValue(std::uint8_t c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Reads `digits` as hexadecimal into 32 bits; nothing when a character is not
+// a hexadecimal digit, when there are none, or when more than 8 significant
+// digits would be needed.
+std::optional<std::uint32_t> ParseHex32(std::span<const std::uint8_t> digits) {
+    if (digits.empty()) return std::nullopt;
+    std::uint32_t value = 0;
+    unsigned significant = 0;
+    for (std::uint8_t c : digits) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0) return std::nullopt;
+        if (significant > 0 || digit != 0) ++significant;
+        if (significant > kMaxSignificantHexDigits) return std::nullopt;
+        value = (value << 4) | static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+}  // namespace
+
+PortConfig ReaderPortConfig() {
+    PortConfig config;
+    config.line = LineSettings{9600, 8, false, 1};
+    config.timeouts = ReadTimeouts{std::chrono::milliseconds{20}, std::chrono::milliseconds{8},
+                                   std::chrono::milliseconds{200}};
+    config.raiseModemLines = true;
+    return config;
+}
+
+ChipCodeFormat FormatChipCode(std::span<const std::uint8_t, kRawCodeLength> rawCodeChars,
+                              bool decimalCode) {
+    const auto shown = rawCodeChars.first<kShownCodeLength>();
+    if (!decimalCode) {
+        return {true, std::string(shown.begin(), shown.end()), {}};
+    }
+    // The number ends at the first zero byte, as a C string would.
+    const auto end = std::find(shown.begin(), shown.end(), std::uint8_t{0});
+    const std::span<const std::uint8_t> digits(shown.begin(), end);
+    if (const auto value = ParseHex32(digits)) {
+        return {true, std::to_string(static_cast<std::int32_t>(*value)), {}};
+    }
+    std::string message = "'$";
+    message.append(digits.begin(), digits.end());
+    message += "' is not a valid integer value";
+    return {false, {}, message};
+}
+
+bool ReaderLink::OpenReaderPort(std::uint8_t number) {
+    ReaderPort.reset();
+    ReaderPort = ports_.Open(number, ReaderPortConfig());
+    return ReaderPort != nullptr;
+}
+
+bool ReaderLink::CloseReaderPort() {
+    if (!ReaderPort) return false;
+    const bool dropped = ReaderPort->DropModemLines();
+    ReaderPort.reset();
+    return dropped;
+}
+
+std::optional<std::vector<std::uint8_t>> ReaderLink::Exchange(
+    std::span<const std::uint8_t> request, std::size_t replyLength) {
+    if (!ReaderPort) return std::nullopt;
+    if (!request.empty() && !ReaderPort->Write(request)) return std::nullopt;
+    std::vector<std::uint8_t> reply = ReaderPort->Read(replyLength);
+    if (reply.size() != replyLength || reply.front() != kReplyStart ||
+        reply.back() != kCarriageReturn) {
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(reply.begin() + 1, reply.end() - 1);
+}
+
+bool ReaderLink::IdentifyReader() {
+    static constexpr std::uint8_t kRequest[] = {'Q', 'I', kCarriageReturn};
+    const auto payload = Exchange(kRequest, kIdentReplyLength);
+    if (!payload) return false;
+    readerIdent_.assign(payload->begin(), payload->end());
+    return true;
+}
+
+bool ReaderLink::SendReaderCommand(char letter) {
+    const std::uint8_t request[] = {'Q', static_cast<std::uint8_t>(letter), kCarriageReturn};
+    return Exchange(request, kCommandReplyLength).has_value();
+}
+
+ReadResult ReaderLink::PollChipCode(bool decimalCode) {
+    const auto payload = Exchange({}, kPollFrameLength);
+    if (!payload) return ReadResult::Failed;
+    return TakeCode(*payload, decimalCode);
+}
+
+ReadResult ReaderLink::RepeatChipRead(bool decimalCode) {
+    static constexpr std::uint8_t kRequest[] = {'*', 'D', kRepeatReadParameter, kCarriageReturn};
+    const auto payload = Exchange(kRequest, kRepeatReplyLength);
+    if (!payload) return ReadResult::Failed;
+    return TakeCode(*payload, decimalCode);
+}
+
+ReadResult ReaderLink::TakeCode(std::span<const std::uint8_t> payload, bool decimalCode) {
+    std::copy(payload.begin(), payload.end(), rawCodeChars_.begin());
+    ChipCodeFormat formatted = FormatChipCode(rawCodeChars_, decimalCode);
+    if (!formatted.ok) {
+        conversionMessage_ = std::move(formatted.message);
+        return ReadResult::ConversionError;
+    }
+    SetChipCodeText(std::move(formatted.text));
+    return ReadResult::Ok;
+}
+
+void ReaderLink::SetChipCodeText(std::string text) {
+    if (text.size() > kChipCodeTextLength) text.resize(kChipCodeTextLength);
+    chipCodeText_ = std::move(text);
+}
+
+}  // namespace vm4417

@@ -1,0 +1,43 @@
+#pragma once
+// Serial ports on Linux through termios. Port n is
+//   $VM4417_PORT_DIR/COM<n>                       when that variable is set,
+//   the first of /dev/ttyUSB<n>, /dev/ttyACM<n>, /dev/ttyS<n> otherwise.
+// A device that is the active system console is never opened.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SerialLine.h"
+
+namespace vm4417 {
+
+struct SerialLocations {
+    // Directory of COM<n> links; replaces the /dev names when set.
+    std::optional<std::string> portDirectory;
+    // Where the kernel lists the active consoles, and the directory their
+    // names are relative to.
+    std::string consoleList = "/sys/class/tty/console/active";
+    std::string deviceDirectory = "/dev";
+};
+
+class TermiosSerialPorts final : public SerialPorts {
+public:
+    explicit TermiosSerialPorts(SerialLocations locations) : locations_(std::move(locations)) {}
+    // Locations from the environment (VM4417_PORT_DIR).
+    static SerialLocations LocationsFromEnvironment();
+
+    std::unique_ptr<SerialLine> Open(std::uint8_t number, const PortConfig& config) override;
+
+    // The device names that port `number` may mean, in order of preference.
+    std::vector<std::string> CandidatePaths(std::uint8_t number) const;
+    // The first candidate that exists, if any.
+    std::optional<std::string> DevicePath(std::uint8_t number) const;
+    // True when `path` (after following links) is an active system console.
+    bool IsActiveConsole(const std::string& path) const;
+
+private:
+    SerialLocations locations_;
+};
+
+}  // namespace vm4417
