@@ -1,0 +1,100 @@
+#include "KeyTyping.h"
+
+#include <string>
+
+#include "Global.h"
+
+namespace vm4417 {
+
+namespace {
+
+constexpr int kSpacesAfterField = 5;
+
+class SequenceBuilder {
+public:
+    void Down(std::uint8_t key, std::chrono::milliseconds pause) {
+        steps_.push_back({KeyEvent{key, false}, pause});
+    }
+    void Up(std::uint8_t key, std::chrono::milliseconds pause) {
+        steps_.push_back({KeyEvent{key, true}, pause});
+    }
+    void Tap(std::uint8_t key) {
+        Down(key, KeyDelay);
+        Up(key, KeyDelay);
+    }
+    void Pause(std::chrono::milliseconds pause) { steps_.back().pauseAfter += pause; }
+    // Taps every character; false when one has no safe key.
+    bool TapText(std::string_view text) {
+        for (char c : text) {
+            const auto key = VirtualKeyFor(c);
+            if (!key) return false;
+            Tap(*key);
+        }
+        return true;
+    }
+    void TapSpaces() {
+        for (int i = 0; i < kSpacesAfterField; ++i) Tap(vk::Space);
+    }
+    std::vector<KeyStep> Take() { return std::move(steps_); }
+
+private:
+    std::vector<KeyStep> steps_;
+};
+
+}  // namespace
+
+std::optional<std::uint8_t> VirtualKeyFor(char c) {
+    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c);
+    if (c >= 'A' && c <= 'Z') return static_cast<std::uint8_t>(c);
+    if (c >= 'a' && c <= 'z') return static_cast<std::uint8_t>(c - 'a' + 'A');
+    if (c == '-' || c == ':') return vk::KeypadMinus;
+    if (c == ' ') return vk::Space;
+    return std::nullopt;
+}
+
+std::optional<std::vector<KeyStep>> BuildKeySequence(const CaptureKeys& capture) {
+    SequenceBuilder keys;
+    keys.Down(vk::Shift, KeyDelay);
+    if (capture.withOrder) {
+        keys.TapText(CounterText(capture.counter));
+        keys.TapSpaces();
+    }
+    if (capture.withTime) {
+        if (!keys.TapText(capture.time)) return std::nullopt;
+        keys.TapSpaces();
+    }
+    // Code keys follow each other without a pause after the key-up.
+    for (char c : capture.code) {
+        const auto key = VirtualKeyFor(c);
+        if (!key) return std::nullopt;
+        keys.Down(*key, KeyDelay);
+        keys.Up(*key, std::chrono::milliseconds{0});
+    }
+    keys.Pause(KeyDelay);
+    keys.Up(vk::Shift, KeyDelay);
+    keys.Tap(vk::Enter);
+    // A second Shift-up makes sure no Shift stays stuck in the target.
+    keys.Up(vk::Shift, std::chrono::milliseconds{0});
+    return keys.Take();
+}
+
+bool TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture) {
+    const auto sequence = BuildKeySequence(capture);
+    if (!sequence || !sink.Begin()) return false;
+    int held = -1;  // a key other than Shift that is down, if any
+    for (const KeyStep& step : *sequence) {
+        if (!sink.Send(step.event)) {
+            // Leave nothing held down in the target: a held key would repeat.
+            if (held >= 0) sink.Send(KeyEvent{static_cast<std::uint8_t>(held), true});
+            sink.Send(KeyEvent{vk::Shift, true});
+            return false;
+        }
+        if (step.event.virtualKey != vk::Shift) {
+            held = step.event.keyUp ? -1 : step.event.virtualKey;
+        }
+        if (step.pauseAfter.count() > 0) clock.SleepFor(step.pauseAfter);
+    }
+    return true;
+}
+
+}  // namespace vm4417

@@ -1,0 +1,58 @@
+#pragma once
+// Typing a capture into the focused application as synthetic key events.
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "Clock.h"
+#include "KeySink.h"
+
+namespace vm4417 {
+
+inline constexpr std::chrono::milliseconds KeyDelay{30};
+
+// Windows virtual-key codes used by the typing.
+namespace vk {
+inline constexpr std::uint8_t Enter = 0x0D;
+inline constexpr std::uint8_t Shift = 0x10;
+inline constexpr std::uint8_t Space = 0x20;
+inline constexpr std::uint8_t KeypadMinus = 0x6D;
+}  // namespace vk
+
+// The virtual key that types `c` with Shift held, or nothing when no key is
+// safe for it. Digits and letters of either case use their own keys (lower
+// case letters deliberately avoid 0x61..0x7A, which are keypad and function
+// keys), "-" and ":" use the keypad minus, and a space the space bar. Other
+// characters would land on editing keys (Insert, Delete, cursor keys) that
+// change the target document, so they are refused.
+std::optional<std::uint8_t> VirtualKeyFor(char c);
+
+struct KeyStep {
+    KeyEvent event;
+    std::chrono::milliseconds pauseAfter{0};
+
+    friend bool operator==(const KeyStep&, const KeyStep&) = default;
+};
+
+struct CaptureKeys {
+    std::uint32_t counter = 0;
+    std::string_view time;  // "HH:MM:SS"
+    std::string_view code;  // typed in full, whatever its length
+    bool withOrder = false;
+    bool withTime = false;
+};
+
+// The whole event sequence with its pauses: Shift down; the order number and
+// five spaces; the time and five spaces; the code; Shift up; Enter; Shift up
+// once more. Nothing when a character has no safe key.
+std::optional<std::vector<KeyStep>> BuildKeySequence(const CaptureKeys& capture);
+
+// Types the capture and blocks for the pauses. False when it could not be
+// delivered (no display, a refused character, a failed send); the caller then
+// keeps the capture visible in the window instead.
+bool TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture);
+
+}  // namespace vm4417

@@ -1,0 +1,227 @@
+#include "XTestKeySink.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+namespace vm4417 {
+
+namespace {
+
+// The keysym of the key that carries `virtualKey` on a Windows keyboard.
+// Letters name the unshifted (lower-case) keysym, which is what the letter
+// keys carry in every map; the keypad digits are those of NumLock on.
+std::optional<KeySym> KeysymFor(std::uint8_t virtualKey) {
+    if (virtualKey >= 0x30 && virtualKey <= 0x39) return XK_0 + (virtualKey - 0x30);
+    if (virtualKey >= 0x41 && virtualKey <= 0x5A) return XK_a + (virtualKey - 0x41);
+    if (virtualKey >= 0x60 && virtualKey <= 0x69) return XK_KP_0 + (virtualKey - 0x60);
+    switch (virtualKey) {
+        case 0x0D: return XK_Return;
+        case 0x10: return XK_Shift_L;
+        case 0x20: return XK_space;
+        case 0x6D: return XK_KP_Subtract;
+        default: return std::nullopt;
+    }
+}
+
+// The typing never uses the keypad digits, so a map without them still types.
+bool NeededForTyping(std::uint8_t virtualKey) {
+    return !(virtualKey >= 0x60 && virtualKey <= 0x69);
+}
+
+// What the error handlers found out about one connection.
+struct LinkState {
+    Display* display = nullptr;
+    bool broken = false;   // the connection to the server is lost
+    bool refused = false;  // the server answered a request with an error
+};
+
+// Marks the connection lost instead of ending the process, which is what
+// Xlib does by default once a display's connection breaks. Xlib carries on
+// after this returns: requests on the display fail, and closing it is safe.
+void OnConnectionLost(Display*, void* link) { static_cast<LinkState*>(link)->broken = true; }
+
+// Xlib's error handlers are process-wide and its defaults end the process (an
+// I/O error goes to the global handler before the display's own exit handler
+// above, so both are needed). While this sink works on its display, handlers
+// that only take note are installed. Xlib reads a connection only inside
+// calls made on that connection, so whatever arrives in that time belongs to
+// this sink's display; anything else still goes to the previous handlers,
+// which are put back afterwards. One thread, no nesting.
+//
+// A write to a server that has just gone raises SIGPIPE, whose default also
+// ends the process. It is held back for the same time and dropped when it
+// arose meanwhile; Xlib sees the failed write and reports the lost server.
+class HandlerScope {
+public:
+    explicit HandlerScope(LinkState& link) : link_(link) {
+        sigemptyset(&pipeSignal_);
+        sigaddset(&pipeSignal_, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal_, &savedMask_);
+        sigset_t pending;
+        sigpending(&pending);
+        pipeWasPending_ = sigismember(&pending, SIGPIPE) == 1;
+
+        active_ = this;
+        previousError_ = XSetErrorHandler(OnError);
+        previousIoError_ = XSetIOErrorHandler(OnIoError);
+    }
+    ~HandlerScope() {
+        XSetIOErrorHandler(previousIoError_);
+        XSetErrorHandler(previousError_);
+        active_ = nullptr;
+
+        sigset_t pending;
+        sigpending(&pending);
+        if (!pipeWasPending_ && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec noWait{};
+            sigtimedwait(&pipeSignal_, nullptr, &noWait);
+        }
+        pthread_sigmask(SIG_SETMASK, &savedMask_, nullptr);
+    }
+    HandlerScope(const HandlerScope&) = delete;
+    HandlerScope& operator=(const HandlerScope&) = delete;
+
+private:
+    static bool Ours(Display* display) {
+        return active_ != nullptr && display == active_->link_.display;
+    }
+    static int OnError(Display* display, XErrorEvent* error) {
+        if (Ours(display)) {
+            active_->link_.refused = true;
+            return 0;
+        }
+        return active_ != nullptr ? active_->previousError_(display, error) : 0;
+    }
+    static int OnIoError(Display* display) {
+        // The display's exit handler records the loss right after this.
+        if (Ours(display)) return 0;
+        return active_ != nullptr ? active_->previousIoError_(display) : 0;
+    }
+
+    static inline HandlerScope* active_ = nullptr;
+    LinkState& link_;
+    XErrorHandler previousError_ = nullptr;
+    XIOErrorHandler previousIoError_ = nullptr;
+    sigset_t pipeSignal_{};
+    sigset_t savedMask_{};
+    bool pipeWasPending_ = false;
+};
+
+}  // namespace
+
+struct XTestKeySink::Connection {
+    LinkState link;
+    int xkbEventType = -1;  // -1: the server has no XKB
+    // Keycode per virtual-key code in the current map; 0: no key.
+    std::array<KeyCode, 256> keycodes{};
+};
+
+namespace {
+
+// Asks the server to report keyboard-map changes. Xlib keeps its own copy of
+// the map and, with XKB, hears of a new map (setxkbmap) only through these
+// events; a new keyboard is then reloaded by Xlib itself at the next lookup.
+void WatchMapChanges(Display* display, int& xkbEventType) {
+    int opcode = 0, eventBase = 0, errorBase = 0;
+    int major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor)) return;
+    constexpr unsigned int kEvents = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+    XkbSelectEvents(display, XkbUseCoreKbd, kEvents, kEvents);
+    xkbEventType = eventBase;
+}
+
+// Takes in the events that arrived since the last call and brings Xlib's copy
+// of the keyboard map up to date with the changes among them.
+void TakeMapChanges(LinkState& link, int xkbEventType) {
+    while (!link.broken && XPending(link.display) > 0) {
+        XkbEvent event;
+        XNextEvent(link.display, &event.core);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.core.xmapping);
+        } else if (event.type == xkbEventType && event.any.xkb_type == XkbMapNotify) {
+            XkbRefreshKeyboardMapping(&event.map);
+        }
+    }
+}
+
+}  // namespace
+
+XTestKeySink::XTestKeySink(std::string displayName) : displayName_(std::move(displayName)) {}
+
+XTestKeySink::~XTestKeySink() { Disconnect(); }
+
+void XTestKeySink::Disconnect() {
+    if (!connection_) return;
+    {
+        HandlerScope scope(connection_->link);
+        XCloseDisplay(connection_->link.display);
+    }
+    connection_.reset();
+}
+
+bool XTestKeySink::Begin() {
+    if (connection_ && !connection_->link.broken) {
+        // A round trip tells whether the server is still there and makes sure
+        // every map change made before this call has arrived.
+        HandlerScope scope(connection_->link);
+        XSync(connection_->link.display, False);
+    }
+    if (connection_ && connection_->link.broken) Disconnect();
+
+    if (!connection_) {
+        Display* display = XOpenDisplay(displayName_.empty() ? nullptr : displayName_.c_str());
+        if (display == nullptr) return false;
+        connection_ = std::make_unique<Connection>();
+        connection_->link.display = display;
+        XSetIOErrorExitHandler(display, OnConnectionLost, &connection_->link);
+        HandlerScope scope(connection_->link);
+        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+        const bool hasXTest = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor);
+        if (hasXTest) WatchMapChanges(display, connection_->xkbEventType);
+        if (!hasXTest || connection_->link.broken) {
+            XCloseDisplay(display);
+            connection_.reset();
+            return false;
+        }
+    }
+
+    Connection& connection = *connection_;
+    HandlerScope scope(connection.link);
+    TakeMapChanges(connection.link, connection.xkbEventType);
+    bool complete = true;
+    for (std::size_t virtualKey = 0; virtualKey < connection.keycodes.size(); ++virtualKey) {
+        const auto vk = static_cast<std::uint8_t>(virtualKey);
+        const auto keysym = KeysymFor(vk);
+        KeyCode& keycode = connection.keycodes[virtualKey];
+        keycode = keysym ? XKeysymToKeycode(connection.link.display, *keysym) : 0;
+        if (keysym && keycode == 0 && NeededForTyping(vk)) complete = false;
+    }
+    return complete && !connection.link.broken;
+}
+
+bool XTestKeySink::Send(const KeyEvent& event) {
+    if (!connection_ || connection_->link.broken) return false;
+    Connection& connection = *connection_;
+    const KeyCode keycode = connection.keycodes[event.virtualKey];
+    if (keycode == 0) return false;
+
+    HandlerScope scope(connection.link);
+    connection.link.refused = false;
+    const bool queued = XTestFakeKeyEvent(connection.link.display, keycode,
+                                          event.keyUp ? False : True, CurrentTime) != 0;
+    // Waiting for the server's answer keeps the events in order with the
+    // caller's pauses and reports a refused event or a lost server here.
+    XSync(connection.link.display, False);
+    return queued && !connection.link.refused && !connection.link.broken;
+}
+
+}  // namespace vm4417

@@ -1,0 +1,47 @@
+#pragma once
+// Keystrokes for the focused X11 application, injected through the XTest
+// extension of the X server.
+
+#include <memory>
+#include <string>
+
+#include "KeySink.h"
+
+namespace vm4417 {
+
+// Each Windows virtual-key code goes to the key that carries it on a Windows
+// keyboard, looked up in the server's current keyboard map: the digit row
+// (0x30..0x39), the letter keys (0x41..0x5A), Space, Return, left Shift, the
+// keypad minus (0x6D) and the keypad digits (0x60..0x69). Events are sent as
+// given: no modifier is added, locked or released behind the caller's back.
+//
+// A missing display, a server without XTest or a server that goes away never
+// ends the process; Begin() and Send() return false instead, and a later
+// Begin() connects again. Meant for one thread (the UI thread).
+class XTestKeySink final : public KeySink {
+public:
+    // An empty name means the display named by $DISPLAY.
+    explicit XTestKeySink(std::string displayName = {});
+    ~XTestKeySink() override;
+
+    XTestKeySink(const XTestKeySink&) = delete;
+    XTestKeySink& operator=(const XTestKeySink&) = delete;
+
+    // Connects when not connected (or when the old connection broke), checks
+    // for XTest and looks up the keys used by the typing in the current map.
+    bool Begin() override;
+    // Injects one key press or release and waits until the server has taken
+    // it. False for a virtual-key code without a key, before a successful
+    // Begin(), and when the server refused the event or is gone.
+    bool Send(const KeyEvent& event) override;
+
+private:
+    struct Connection;  // the display and the keycodes looked up on it
+
+    void Disconnect();
+
+    std::string displayName_;
+    std::unique_ptr<Connection> connection_;
+};
+
+}  // namespace vm4417

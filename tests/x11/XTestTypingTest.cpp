@@ -1,0 +1,248 @@
+// Typing through XTest into a window of the test's own on a private Xvfb,
+// with the real clock: what arrives is what a focused application receives.
+
+// GoogleTest before Xlib, whose macros (None, Bool) clash with its names.
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "KeyTyping.h"
+#include "XvfbServer.h"
+#include "posix/SystemClock.h"
+#include "x11/XTestKeySink.h"
+
+namespace vm4417 {
+namespace {
+
+struct Received {
+    bool press = false;
+    KeyCode keycode = 0;
+    bool shiftHeld = false;  // ShiftMask in the state, i.e. before this event
+    Time time = 0;           // server time in ms
+    std::string text;        // XLookupString of a press
+};
+
+// A top-level window of the test's own, on a connection of its own, that
+// takes the keyboard focus (no window manager runs) and records key events.
+class FocusWindow {
+public:
+    explicit FocusWindow(const std::string& displayName) : d_(XOpenDisplay(displayName.c_str())) {
+        if (d_ == nullptr) return;
+        window_ = XCreateSimpleWindow(d_, DefaultRootWindow(d_), 0, 0, 200, 100, 0, 0, 0);
+        XSelectInput(d_, window_, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
+        // Without this Xlib would go on using the map it loaded first.
+        XkbSelectEvents(d_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask, XkbNewKeyboardNotifyMask);
+        XMapWindow(d_, window_);
+        XEvent event;
+        do XNextEvent(d_, &event);
+        while (event.type != MapNotify);
+        XSetInputFocus(d_, window_, RevertToParent, CurrentTime);
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(d_, &focus, &revert);
+        focused_ = focus == window_;
+    }
+    ~FocusWindow() {
+        if (d_ != nullptr) XCloseDisplay(d_);
+    }
+    FocusWindow(const FocusWindow&) = delete;
+    FocusWindow& operator=(const FocusWindow&) = delete;
+
+    bool focused() const { return focused_; }
+    Display* display() const { return d_; }
+    KeyCode ShiftKey() const { return XKeysymToKeycode(d_, XK_Shift_L); }
+
+    // The key events that have arrived so far. Xlib applies a new keyboard
+    // map as its event comes in, so the text is that of the map in force.
+    std::vector<Received> Take() {
+        std::vector<Received> events;
+        XSync(d_, False);
+        while (XPending(d_) > 0) {
+            XEvent e;
+            XNextEvent(d_, &e);
+            if (e.type != KeyPress && e.type != KeyRelease) continue;
+            Received r{e.type == KeyPress, static_cast<KeyCode>(e.xkey.keycode),
+                       (e.xkey.state & ShiftMask) != 0, e.xkey.time, {}};
+            char text[16];
+            const int n = r.press ? XLookupString(&e.xkey, text, sizeof text, nullptr, nullptr) : 0;
+            r.text.assign(text, static_cast<std::size_t>(std::max(n, 0)));
+            events.push_back(r);
+        }
+        return events;
+    }
+
+    // The unshifted keysym names of the pressed keys other than Shift.
+    std::string PressedKeys(const std::vector<Received>& events) const {
+        std::string names;
+        for (const Received& r : events) {
+            if (!r.press || r.keycode == ShiftKey()) continue;
+            const char* name = XKeysymToString(XkbKeycodeToKeysym(d_, r.keycode, 0, 0));
+            names += (names.empty() ? "" : " ") + std::string(name ? name : "?");
+        }
+        return names;
+    }
+
+private:
+    Display* d_;
+    Window window_ = 0;
+    bool focused_ = false;
+};
+
+std::string Text(const std::vector<Received>& events) {
+    std::string text;
+    for (const Received& r : events) text += r.text;
+    return text;
+}
+
+// What holds for every typed capture: Shift goes down first, every other key
+// but Enter is pressed with Shift held, each press is released before the
+// next key goes down, Shift ends up released and no key stays down.
+void ExpectWellFormed(const std::vector<Received>& events, KeyCode shift, Display* display) {
+    ASSERT_FALSE(events.empty());
+    EXPECT_TRUE(events.front().press && events.front().keycode == shift);
+    std::optional<bool> shiftWentDown;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const Received& r = events[i];
+        if (r.keycode == shift) shiftWentDown = r.press;
+        if (r.keycode == shift || !r.press) continue;
+        ASSERT_LT(i + 1, events.size());
+        EXPECT_TRUE(!events[i + 1].press && events[i + 1].keycode == r.keycode) << "press " << i;
+        EXPECT_EQ(r.shiftHeld, r.text != "\r") << "press " << i << " '" << r.text << "'";
+    }
+    EXPECT_EQ(shiftWentDown, false);
+    char keys[32];
+    XQueryKeymap(display, keys);
+    EXPECT_TRUE(std::all_of(std::begin(keys), std::end(keys), [](char k) { return k == 0; }))
+        << "a key is still down";
+}
+
+class XTestTyping : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(xvfb_.Start()) << "Xvfb: " << xvfb_.Error();
+        window_.emplace(xvfb_.DisplayName());
+        ASSERT_TRUE(window_->focused()) << "the test window did not get the focus";
+    }
+
+    std::vector<Received> Type(XTestKeySink& sink, std::string_view code, bool options) {
+        const CaptureKeys capture{7, "09:41:05", code, options, options};
+        EXPECT_TRUE(TypeCapture(sink, clock_, capture)) << code;
+        auto events = window_->Take();
+        ExpectWellFormed(events, window_->ShiftKey(), window_->display());
+        return events;
+    }
+    std::vector<Received> Type(std::string_view code, bool options) {
+        XTestKeySink sink(xvfb_.DisplayName());
+        return Type(sink, code, options);
+    }
+
+    test::XvfbServer xvfb_;
+    std::optional<FocusWindow> window_;
+    SystemClock clock_;
+};
+
+TEST_F(XTestTyping, ExampleWithBothOptionsArrivesShiftedOnTheUsMap) {
+    const auto events = Type("00000A1B2C3D", true);
+    EXPECT_EQ(Text(events), "&     )(-$!-)%     )))))A!B@C#D\r");
+}
+
+TEST_F(XTestTyping, CodeAloneIsTypedWithShiftHeldAndEnterWithout) {
+    const auto events = Type("00000A1B2C3D", false);
+    EXPECT_EQ(Text(events), ")))))A!B@C#D\r");
+    // The pauses are real: 16 of 30 ms lie between the first and the last
+    // event (the 17th follows the Enter release).
+    const Time span = events.back().time - events.front().time;
+    EXPECT_GE(span, 16 * 30 - 2);
+    EXPECT_LT(span, 16 * 30 + 1000);
+}
+
+TEST_F(XTestTyping, LowerCaseHexUsesLetterKeysAndMinusUsesTheKeypad) {
+    const auto hex = Type("00000a1b2c3d", false);
+    EXPECT_EQ(Text(hex), ")))))A!B@C#D\r");
+    EXPECT_EQ(window_->PressedKeys(hex), "0 0 0 0 0 a 1 b 2 c 3 d Return");
+
+    const auto negative = Type("-16", false);
+    EXPECT_EQ(Text(negative), "-!^\r");
+    EXPECT_EQ(window_->PressedKeys(negative), "KP_Subtract 1 6 Return");
+}
+
+TEST_F(XTestTyping, KeysWithoutAMappingAreRefused) {
+    XTestKeySink sink(xvfb_.DisplayName());
+    EXPECT_FALSE(sink.Send(KeyEvent{'A', false})) << "before Begin()";
+    ASSERT_TRUE(sink.Begin());
+    // Insert, Delete, F1, the main-block minus.
+    for (std::uint8_t unmapped : {0x2D, 0x2E, 0x70, 0xBD}) {
+        EXPECT_FALSE(sink.Send(KeyEvent{unmapped, false})) << int{unmapped};
+    }
+    // The keypad digits are the keypad's keys (here with NumLock off).
+    EXPECT_TRUE(sink.Send(KeyEvent{0x61, false}) && sink.Send(KeyEvent{0x61, true}));
+    EXPECT_EQ(window_->PressedKeys(window_->Take()), "KP_End");
+}
+
+TEST_F(XTestTyping, CzechMapGivesDigitsWithShiftAndIsPickedUpByALiveSink) {
+    XTestKeySink sink(xvfb_.DisplayName());
+    ASSERT_TRUE(sink.Begin());  // resolved on the US map first
+    Display* display = window_->display();
+    const KeyCode digitOne = XKeysymToKeycode(display, XK_1);
+
+    const std::string command = "setxkbmap -display " + xvfb_.DisplayName() + " cz";
+    if (const int status = std::system(command.c_str()); status != 0) {
+        GTEST_SKIP() << "'" << command << "' failed with status " << status;
+    }
+    window_->Take();  // applies the map change to the test's own connection
+    const KeySym unshifted = XkbKeycodeToKeysym(display, digitOne, 0, 0);
+    const KeySym shifted = XkbKeycodeToKeysym(display, digitOne, 0, 1);
+    if (unshifted == XK_1 || shifted != XK_1) {
+        GTEST_SKIP() << "the server's map did not change to Czech: the digit-row key "
+                     << int{digitOne} << " gives " << XKeysymToString(unshifted) << " / "
+                     << XKeysymToString(shifted);
+    }
+
+    // Z and Y swap places on this map; the sink follows the map at once.
+    EXPECT_EQ(Text(Type(sink, "ZY", false)), "ZY\r");
+    EXPECT_EQ(Text(Type(sink, "00000A1B2C3D", true)), "7     09-41-05     00000A1B2C3D\r");
+}
+
+TEST(XTestKeySinkConnection, NoDisplayMeansFalseNotACrash) {
+    XTestKeySink missing(":999");
+    EXPECT_FALSE(missing.Begin());
+    EXPECT_FALSE(missing.Send(KeyEvent{'A', false}));
+
+    const char* saved = std::getenv("DISPLAY");
+    const std::string display = saved ? saved : "";
+    unsetenv("DISPLAY");
+    XTestKeySink fromEnvironment;
+    EXPECT_FALSE(fromEnvironment.Begin());
+    if (saved) setenv("DISPLAY", display.c_str(), 1);
+}
+
+TEST(XTestKeySinkConnection, ServerGoneMeansFalseAndARestartIsReconnected) {
+    test::XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.Start()) << "Xvfb: " << xvfb.Error();
+    const int number = xvfb.Number();
+    XTestKeySink sink(xvfb.DisplayName());
+    ASSERT_TRUE(sink.Begin());
+    ASSERT_TRUE(sink.Send(KeyEvent{'A', false}));
+
+    xvfb.Stop();
+    EXPECT_FALSE(sink.Send(KeyEvent{'A', true}));
+    EXPECT_FALSE(sink.Begin());
+    EXPECT_FALSE(sink.Send(KeyEvent{'A', true}));
+
+    ASSERT_TRUE(xvfb.Start(number)) << "Xvfb: " << xvfb.Error();
+    EXPECT_TRUE(sink.Begin());
+    EXPECT_TRUE(sink.Send(KeyEvent{'A', false}));
+    EXPECT_TRUE(sink.Send(KeyEvent{'A', true}));
+}
+
+}  // namespace
+}  // namespace vm4417
