@@ -1,0 +1,56 @@
+#pragma once
+// The program's pictures: the LED indicator, the button glyphs and the
+// program icon. All of them are drawn here at run time as 16-colour pixel art;
+// there are no image files. Everything returning QPixmap or QIcon needs a
+// QGuiApplication; the QImage variants work without one.
+
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QRgb>
+
+namespace vm4417::ui {
+
+// The colour that stands for "no picture here". The indicator strips keep it
+// as an opaque background; the button icons turn it transparent.
+inline constexpr QRgb kPictureBackground = qRgb(128, 128, 0);
+
+// Width and height of one cell; a strip is two cells side by side, the
+// normal look on the left and the greyed (disabled) look on the right.
+inline constexpr int kCellSize = 16;
+
+enum class Glyph {
+    Block,           // red cross over an exclamation mark
+    Unblock,         // green tick
+    LedOn,           // the lit LED
+    LedOff,          // the dark LED
+    RepeatRead,      // red question mark with a blue brace
+    ResetNumbering,  // eraser
+    Exit,            // open door
+    Demo,            // red circular arrow around an exclamation mark
+    MakerInfo,       // red telephone
+};
+
+// LED indicator strips, 32 x 16, opaque, on the olive background. The window
+// shows them unscaled in a 17 x 17 control, i.e. the whole first cell plus
+// the first column of the second one, which is background.
+QImage LedDarkImage();
+QImage LedLitImage();
+QPixmap LedDarkPicture();
+QPixmap LedLitPicture();
+
+// The raw 32 x 16 two-cell strip of a button glyph, olive background kept.
+QImage GlyphStripImage(Glyph glyph);
+QPixmap GlyphStrip(Glyph glyph);
+
+// 16 x 16 button icon: QIcon::Normal from the first cell, QIcon::Disabled
+// from the second, the background transparent.
+QIcon ButtonIcon(Glyph glyph);
+
+// The program's icon (a reader pad with a chip tag and a lit LED), drawn for
+// 16, 32 and 48 pixels; ProgramIconImage draws any size >= 16 with a
+// transparent background.
+QImage ProgramIconImage(int size);
+QIcon ProgramIcon();
+
+}  // namespace vm4417::ui
