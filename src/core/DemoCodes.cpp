@@ -1,0 +1,13 @@
+#include "DemoCodes.h"
+
+#include <cstdio>
+
+namespace vm4417 {
+
+std::string DemoCodes::Next() {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(draw_(engine_)));
+    return text;
+}
+
+}  // namespace vm4417

@@ -1,0 +1,384 @@
+#include "mainwindow.h"
+
+#include <cctype>
+
+#include "CounterInput.h"
+#include "KeyTyping.h"
+#include "Texts.h"
+
+namespace vm4417 {
+
+namespace {
+
+constexpr int kListScrollFrom = kListLastLine;
+
+std::string Concat(std::string_view a, std::string_view b) {
+    std::string s(a);
+    s += b;
+    return s;
+}
+
+// Code characters come from the reader unchecked; the window shows only
+// printable ASCII and marks anything else.
+std::string DisplayCode(std::string_view code) {
+    std::string shown;
+    for (char c : code) {
+        const bool printable = c >= 0x20 && c <= 0x7E;
+        shown += printable ? c : '?';
+    }
+    return shown;
+}
+
+}  // namespace
+
+std::string ApplicationTitle(std::string_view executableFileName) {
+    const auto slash = executableFileName.find_last_of("/\\");
+    if (slash != std::string_view::npos) executableFileName.remove_prefix(slash + 1);
+    std::string title(executableFileName.substr(0, executableFileName.find('.')));
+    for (std::size_t i = 0; i < title.size(); ++i) {
+        const auto c = static_cast<unsigned char>(title[i]);
+        title[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
+    }
+    return title;
+}
+
+MainWindow::MainWindow(const MainWindowServices& services)
+    : view_(services.view),
+      files_(services.files),
+      clock_(services.clock),
+      keys_(services.keys),
+      sound_(services.sound),
+      applicationTitle_(services.applicationTitle),
+      link_(services.ports),
+      demoCodes_(services.demoSeed) {}
+
+// ---- Start-up --------------------------------------------------------------
+
+void MainWindow::FormActivate() {
+    LoadOrCreateSettings();
+    demoIdle_ = false;
+    statusColor_ = view_.StatusColor();
+    readerFound_ = ScanPorts();
+    if (readerFound_) {
+        EnterReaderState();
+    } else {
+        EnterNoReaderState();
+    }
+    captureCounter_ = settings_.StoredCounter;
+    listLine_ = 0;
+    view_.SetText(Control::Edit1, CounterText(captureCounter_));
+    SetOptionBoxes();
+}
+
+void MainWindow::LoadOrCreateSettings() {
+    if (LoadSettings(files_, settings_)) return;
+    ApplyDefaults(settings_);
+    if (!SaveSettings(files_, settings_)) {
+        view_.ShowErrorBox(std::string(text::kSettingsSaveError));
+    }
+}
+
+// Tries each of 30 port numbers once, starting at the stored one and going
+// down, wrapping from 0 to 29.
+bool MainWindow::ScanPorts() {
+    auto number = static_cast<std::uint8_t>(settings_.PortNumber + 1);
+    for (int attempt = 0; attempt < kScanTries; ++attempt) {
+        number = number == 0 ? kHighestScannedPort : static_cast<std::uint8_t>(number - 1);
+        if (TryPort(number)) return true;
+    }
+    return false;
+}
+
+bool MainWindow::TryPort(std::uint8_t number) {
+    const std::string portName = std::to_string(number);
+    view_.SetStatusText(Concat(text::kTestingPort, portName));
+    view_.RepaintNow(Control::StatusBar1);
+    if (!link_.OpenReaderPort(number)) return false;
+    // The reader needs a moment after its modem lines come up.
+    clock_.SleepFor(kIdentifyWait);
+    if (link_.IdentifyReader()) {
+        const std::string& ident = link_.ReaderIdent();
+        view_.SetStatusText(Concat(text::kConnected, ident) + Concat(text::kOnPort, portName));
+        settings_.PortNumber = number;
+        view_.SetCaption(view_.Caption() + ident);
+        return true;
+    }
+    if (!link_.CloseReaderPort()) view_.SetStatusText(std::string(text::kPortCloseError));
+    return false;
+}
+
+void MainWindow::ShowCaptureArea() {
+    for (Control c : {Control::Image1, Control::Label1, Control::Label2, Control::Label3,
+                      Control::Memo1}) {
+        view_.SetVisible(c, true);
+    }
+    view_.SetFocus(Control::Memo1);
+    view_.SetMemoLine(0, "");
+}
+
+void MainWindow::EnterReaderState() {
+    view_.SetTimerEnabled(Timer::Timer1, true);
+    ShowCaptureArea();
+}
+
+void MainWindow::EnterNoReaderState() {
+    view_.SetStatusText(std::string(text::kNoReader));
+    view_.SetVisible(Control::BitBtn8, true);
+    demoIdle_ = true;
+    for (Control c : {Control::BitBtn1, Control::BitBtn2, Control::BitBtn3, Control::BitBtn4,
+                      Control::BitBtn5}) {
+        view_.SetEnabled(c, false);
+    }
+}
+
+// The boxes follow the loaded record; their handlers copy them back, so the
+// record ends as it was (apart from the typing sub-options, which an
+// unchecked "Kód čipu do klávesnice" clears).
+void MainWindow::SetOptionBoxes() {
+    if (IsOn(settings_.CodeToKeys)) {
+        SetCheckBox(Control::CheckBox1, true);
+        view_.SetVisible(Control::CheckBox3, true);
+        view_.SetVisible(Control::CheckBox4, true);
+        SetCheckBox(Control::CheckBox3, IsOn(settings_.OrderToKeys));
+        SetCheckBox(Control::CheckBox4, IsOn(settings_.TimeToKeys));
+    } else {
+        SetCheckBox(Control::CheckBox1, false);
+    }
+    SetCheckBox(Control::CheckBox2, IsOn(settings_.LedOffAfterCode));
+    SetCheckBox(Control::CheckBox6, IsOn(settings_.SaveToDisk));
+    SetCheckBox(Control::CheckBox7, IsOn(settings_.SoundSignal));
+    SetCheckBox(Control::CheckBox9, false);
+    SetCheckBox(Control::CheckBox10, IsOn(settings_.DecimalCode));
+    const bool minimize = IsOn(settings_.MinimizeAtStart);
+    SetCheckBox(Control::CheckBox5, minimize);
+    if (minimize) view_.Minimize();
+}
+
+// ---- Option boxes ----------------------------------------------------------
+
+void MainWindow::SetCheckBox(Control box, bool checked) {
+    if (view_.IsChecked(box) == checked) return;
+    view_.SetChecked(box, checked);
+    CheckBoxClick(box);
+}
+
+std::uint8_t MainWindow::BoxFlag(Control box) const { return FlagByte(view_.IsChecked(box)); }
+
+void MainWindow::CheckBoxClick(Control box) {
+    switch (box) {
+        case Control::CheckBox1: CheckBox1Click(); break;
+        case Control::CheckBox2: CheckBox2Click(); break;
+        case Control::CheckBox3: CheckBox3Click(); break;
+        case Control::CheckBox4: CheckBox4Click(); break;
+        case Control::CheckBox5: CheckBox5Click(); break;
+        case Control::CheckBox6: CheckBox6Click(); break;
+        case Control::CheckBox7: CheckBox7Click(); break;
+        case Control::CheckBox8: CheckBox8Click(); break;
+        case Control::CheckBox9: CheckBox9Click(); break;
+        case Control::CheckBox10: CheckBox10Click(); break;
+        default: break;
+    }
+}
+
+void MainWindow::CheckBox1Click() {
+    if (view_.IsChecked(Control::CheckBox1)) {
+        settings_.CodeToKeys = 1;
+        view_.SetVisible(Control::CheckBox3, true);
+        view_.SetVisible(Control::CheckBox4, true);
+        SetCheckBox(Control::CheckBox3, IsOn(settings_.OrderToKeys));
+        SetCheckBox(Control::CheckBox4, IsOn(settings_.TimeToKeys));
+    } else {
+        settings_.OrderToKeys = 0;
+        settings_.TimeToKeys = 0;
+        settings_.CodeToKeys = 0;
+        view_.SetVisible(Control::CheckBox3, false);
+        view_.SetVisible(Control::CheckBox4, false);
+    }
+}
+
+void MainWindow::CheckBox2Click() { settings_.LedOffAfterCode = BoxFlag(Control::CheckBox2); }
+void MainWindow::CheckBox3Click() { settings_.OrderToKeys = BoxFlag(Control::CheckBox3); }
+void MainWindow::CheckBox4Click() { settings_.TimeToKeys = BoxFlag(Control::CheckBox4); }
+void MainWindow::CheckBox5Click() { settings_.MinimizeAtStart = BoxFlag(Control::CheckBox5); }
+void MainWindow::CheckBox6Click() { settings_.SaveToDisk = BoxFlag(Control::CheckBox6); }
+void MainWindow::CheckBox7Click() { settings_.SoundSignal = BoxFlag(Control::CheckBox7); }
+void MainWindow::CheckBox9Click() { settings_.CrcOption = BoxFlag(Control::CheckBox9); }
+void MainWindow::CheckBox10Click() { settings_.DecimalCode = BoxFlag(Control::CheckBox10); }
+
+// ---- Captures --------------------------------------------------------------
+
+void MainWindow::Timer1Timer() {
+    view_.SetTimerEnabled(Timer::Timer1, false);
+    switch (link_.PollChipCode(IsOn(settings_.DecimalCode))) {
+        case ReadResult::Failed:
+            break;
+        case ReadResult::ConversionError:
+            // Polling stays off while the box is open, so such boxes never stack.
+            ShowConversionError();
+            break;
+        case ReadResult::Ok:
+            ShowLedLit();
+            view_.SetStatusColor(statusColor_);
+            RegisterCapture();
+            if (IsOn(settings_.LedOffAfterCode)) {
+                if (link_.SendReaderCommand('Z')) {
+                    ShowLedDark();
+                } else {
+                    view_.SetStatusText(std::string(text::kLedOffError));
+                }
+            }
+            break;
+    }
+    view_.SetTimerEnabled(Timer::Timer1, true);
+}
+
+void MainWindow::Timer2Timer() {
+    link_.SetChipCodeText(demoCodes_.Next());
+    ShowLedLit();
+    RegisterCapture();
+    clock_.SleepFor(kDemoLedTime);
+    // Demo captures never talk to a reader; only the indicator goes dark.
+    if (IsOn(settings_.LedOffAfterCode)) ShowLedDark();
+}
+
+// Numbers, stamps, logs and delivers the capture whose code is in the link,
+// and beeps.
+void MainWindow::RegisterCapture() {
+    captureTime_ = TimeText(clock_.LocalNow()).substr(0, kCaptureTimeLength);
+    const bool withOrder = IsOn(settings_.OrderToKeys);
+    const bool withTime = IsOn(settings_.TimeToKeys);
+    NextCounter();
+    const std::string& code = link_.ChipCodeText();
+    if (IsOn(settings_.SaveToDisk) &&
+        !AppendCaptureLog(files_, clock_, captureCounter_, captureTime_, code)) {
+        view_.SetStatusText(std::string(text::kLogError));
+    }
+    if (IsOn(settings_.CodeToKeys)) {
+        const CaptureKeys keys{captureCounter_, captureTime_, code, withOrder, withTime};
+        if (!TypeCapture(keys_, clock_, keys)) {
+            // Nothing may be lost: a capture that could not be typed is listed.
+            WriteListLine();
+            view_.SetStatusText(std::string(text::kKeyboardError));
+        }
+    } else {
+        WriteListLine();
+    }
+    if (IsOn(settings_.SoundSignal)) sound_.Play();
+}
+
+void MainWindow::NextCounter() {
+    ++captureCounter_;  // unsigned: wraps to 0 after 4294967295
+    settings_.StoredCounter = captureCounter_;
+    view_.SetText(Control::Edit1, CounterText(captureCounter_));
+}
+
+// The first 30 captures fill lines 0..29; from then on each is written to
+// line 30 and the list scrolls up at once, so line 30 is always empty.
+void MainWindow::WriteListLine() {
+    const std::string line = CounterText(captureCounter_) + std::string(7, ' ') + captureTime_ +
+                             std::string(6, ' ') + DisplayCode(link_.ChipCodeText());
+    view_.SetMemoLine(listLine_, line);
+    ++listLine_;
+    if (listLine_ > kListScrollFrom) {
+        listLine_ = kListScrollFrom;
+        for (int i = 0; i < kListLastLine; ++i) view_.SetMemoLine(i, view_.MemoLine(i + 1));
+        view_.SetMemoLine(kListLastLine, "");
+    }
+}
+
+void MainWindow::ShowLedLit() {
+    view_.SetVisible(Control::Image1, false);
+    view_.SetVisible(Control::Image2, true);
+    view_.RepaintNow(Control::Image2);
+}
+
+void MainWindow::ShowLedDark() {
+    view_.SetVisible(Control::Image1, true);
+    view_.SetVisible(Control::Image2, false);
+}
+
+void MainWindow::ShowConversionError() {
+    view_.ShowConversionErrorBox(applicationTitle_, link_.ConversionMessage() + ".");
+}
+
+// ---- Commands --------------------------------------------------------------
+
+bool MainWindow::ReaderCommand(char letter, std::string_view done, std::string_view failed) {
+    const bool ok = link_.SendReaderCommand(letter);
+    view_.SetStatusText(std::string(ok ? done : failed));
+    return ok;
+}
+
+void MainWindow::BitBtn1Click() { ReaderCommand('B', text::kBlocked, text::kBlockError); }
+void MainWindow::BitBtn2Click() { ReaderCommand('O', text::kUnblocked, text::kUnblockError); }
+
+void MainWindow::BitBtn3Click() {
+    if (ReaderCommand('R', text::kLedOn, text::kLedOnError)) ShowLedLit();
+}
+
+void MainWindow::BitBtn4Click() {
+    if (ReaderCommand('Z', text::kLedOff, text::kLedOffError)) ShowLedDark();
+}
+
+// Shows the code in the status bar, highlighted until the next capture; the
+// numbering, list, log and keystrokes are left alone.
+void MainWindow::BitBtn5Click() {
+    switch (link_.RepeatChipRead(IsOn(settings_.DecimalCode))) {
+        case ReadResult::Ok:
+            view_.SetStatusText(DisplayCode(link_.ChipCodeText()));
+            view_.SetStatusColor(kRepeatReadColor);
+            break;
+        case ReadResult::Failed:
+            view_.SetStatusText(std::string(text::kRepeatReadError));
+            break;
+        case ReadResult::ConversionError:
+            ShowConversionError();
+            break;
+    }
+}
+
+// The list keeps its text; the next capture, number 1, overwrites line 0.
+void MainWindow::BitBtn6Click() {
+    settings_.StoredCounter = 0;
+    captureCounter_ = 0;
+    listLine_ = 0;
+    view_.SetText(Control::Edit1, "0");
+}
+
+void MainWindow::BitBtn7Click() {
+    // Without a reader no port was ever opened, so there is nothing to close
+    // and no failure to report.
+    if (link_.IsOpen() && !link_.CloseReaderPort()) {
+        view_.ShowErrorBox(std::string(text::kPortCloseError));
+    }
+    view_.SetTimerEnabled(Timer::Timer1, false);
+    if (!SaveSettings(files_, settings_)) {
+        view_.ShowErrorBox(std::string(text::kSettingsSaveError));
+    }
+    view_.CloseWindow();
+}
+
+void MainWindow::BitBtn8Click() {
+    // Every click, "Stop" included, shows the list and empties its line 0.
+    ShowCaptureArea();
+    demoIdle_ = !demoIdle_;
+    view_.SetText(Control::BitBtn8, std::string(demoIdle_ ? text::kDemo : text::kStop));
+    view_.SetTimerEnabled(Timer::Timer2, !demoIdle_);
+}
+
+void MainWindow::SpeedButton1Click() { view_.ShowMakerInformation(); }
+
+// The typed number N becomes the last capture's number, so the next capture
+// is N + 1, just as after a restart.
+bool MainWindow::Edit1Exit() {
+    const auto value = ParseCounterInput(view_.Text(Control::Edit1));
+    if (!value) {
+        view_.ShowErrorBox(std::string(text::kNumberFormatError));
+        return false;
+    }
+    settings_.StoredCounter = static_cast<std::uint32_t>(*value);
+    captureCounter_ = settings_.StoredCounter;
+    return true;
+}
+
+}  // namespace vm4417

@@ -1,0 +1,131 @@
+#pragma once
+// The main window's behaviour: start-up, the option boxes, the capture cycle,
+// the operator's commands, the counter field and demo mode. It works on a
+// MainView and on the reader link, files, clock, key sink and sound it is
+// given, so the same logic serves any toolkit and runs in tests without one.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "Clock.h"
+#include "DemoCodes.h"
+#include "Drv232.h"
+#include "FileStore.h"
+#include "Global.h"
+#include "InfoSound.h"
+#include "KeySink.h"
+#include "MainView.h"
+
+namespace vm4417 {
+
+inline constexpr int kListLastLine = 30;  // the list has lines 0..30
+inline constexpr int kScanTries = 30;
+inline constexpr std::uint8_t kHighestScannedPort = 29;
+inline constexpr std::chrono::milliseconds kIdentifyWait{300};
+inline constexpr std::chrono::milliseconds kDemoLedTime{500};
+inline constexpr std::chrono::milliseconds kTimer1Interval{333};
+inline constexpr std::chrono::milliseconds kTimer2Interval{2000};
+inline constexpr Rgb kRepeatReadColor{255, 255, 0};
+
+struct MainWindowServices {
+    MainView& view;
+    SerialPorts& ports;
+    FileStore& files;
+    Clock& clock;
+    KeySink& keys;
+    InfoSound& sound;
+    std::uint64_t demoSeed = 0;
+    // Caption of the conversion error box, see ApplicationTitle().
+    std::string applicationTitle;
+};
+
+// The program's title from its executable's file name: the name up to its
+// first full stop, the first letter upper case and the rest lower case
+// ("vm4417" gives "Vm4417").
+std::string ApplicationTitle(std::string_view executableFileName);
+
+class MainWindow {
+public:
+    explicit MainWindow(const MainWindowServices& services);
+
+    // Start-up; the view calls it once, at the first activation.
+    void FormActivate();
+
+    // A box changed state (by a click); runs its handler.
+    void CheckBoxClick(Control box);
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void CheckBox3Click();
+    void CheckBox4Click();
+    void CheckBox5Click();
+    void CheckBox6Click();
+    void CheckBox7Click();
+    void CheckBox8Click() {}
+    void CheckBox9Click();
+    void CheckBox10Click();
+
+    void Timer1Timer();
+    void Timer2Timer();
+
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void BitBtn6Click();
+    void BitBtn7Click();
+    void BitBtn8Click();
+    void SpeedButton1Click();
+    // The focus left the counter field for another control of this window.
+    // False when the text was refused (an error box was shown).
+    bool Edit1Exit();
+
+    const ReaderSettings& Settings() const { return settings_; }
+    std::uint32_t CaptureCounter() const { return captureCounter_; }
+    const std::string& CaptureTime() const { return captureTime_; }
+    int ListLine() const { return listLine_; }
+    bool DemoIdle() const { return demoIdle_; }
+    bool ReaderFound() const { return readerFound_; }
+    const ReaderLink& Link() const { return link_; }
+
+private:
+    void LoadOrCreateSettings();
+    bool ScanPorts();
+    bool TryPort(std::uint8_t number);
+    void EnterReaderState();
+    void EnterNoReaderState();
+    void ShowCaptureArea();
+    void SetOptionBoxes();
+
+    // Changes a box from code; its handler runs when the state changes.
+    void SetCheckBox(Control box, bool checked);
+    std::uint8_t BoxFlag(Control box) const;
+
+    void RegisterCapture();
+    void WriteListLine();
+    void NextCounter();
+    void ShowLedLit();
+    void ShowLedDark();
+    bool ReaderCommand(char letter, std::string_view done, std::string_view failed);
+    void ShowConversionError();
+
+    MainView& view_;
+    FileStore& files_;
+    Clock& clock_;
+    KeySink& keys_;
+    InfoSound& sound_;
+    std::string applicationTitle_;
+    ReaderLink link_;
+    DemoCodes demoCodes_;
+
+    ReaderSettings settings_;
+    std::uint32_t captureCounter_ = 0;
+    std::string captureTime_;
+    int listLine_ = 0;
+    bool demoIdle_ = false;
+    bool readerFound_ = false;
+    Rgb statusColor_;
+};
+
+}  // namespace vm4417

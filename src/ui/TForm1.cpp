@@ -1,0 +1,403 @@
+#include "TForm1.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QToolButton>
+
+#include "Form1Layout.h"
+#include "Pictures.h"
+#include "TForm2.h"
+#include "Texts.h"
+#include "UiFont.h"
+#include "mainwindow.h"
+
+namespace vm4417::ui {
+
+namespace {
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+
+Glyph GlyphOf(Control c) {
+    switch (c) {
+        case Control::BitBtn1: return Glyph::Block;
+        case Control::BitBtn2: return Glyph::Unblock;
+        case Control::BitBtn3: return Glyph::LedOn;
+        case Control::BitBtn4: return Glyph::LedOff;
+        case Control::BitBtn5: return Glyph::RepeatRead;
+        case Control::BitBtn6: return Glyph::ResetNumbering;
+        case Control::BitBtn7: return Glyph::Exit;
+        case Control::BitBtn8: return Glyph::Demo;
+        default: return Glyph::MakerInfo;
+    }
+}
+
+QWidget* MakeLabel(const ControlSpec& entry, QWidget* parent) {
+    auto* label = new QLabel(Q(entry.text), parent);
+    // An opaque label hides the frame line it sits on, as a group caption.
+    label->setAutoFillBackground(true);
+    label->move(entry.left, entry.top);
+    label->adjustSize();
+    return label;
+}
+
+QWidget* MakePicture(const ControlSpec& entry, QWidget* parent) {
+    auto* picture = new QLabel(parent);
+    // The 32 x 16 strip is drawn unscaled from the top-left corner; the
+    // control shows the first cell and one column of the second.
+    picture->setPixmap(entry.id == Control::Image1 ? LedDarkPicture() : LedLitPicture());
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picture->setScaledContents(false);
+    return picture;
+}
+
+QWidget* MakeMemo(QWidget* parent) {
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setPlainText(QString(kListLineCount - 1, QChar('\n')));
+    memo->setFrameShape(QFrame::StyledPanel);
+    // Captures rewrite lines all day long; an undo history would only grow.
+    memo->setUndoRedoEnabled(false);
+    return memo;
+}
+
+QWidget* MakeBevel(QWidget* parent) {
+    auto* bevel = new QFrame(parent);
+    bevel->setFrameShape(QFrame::Box);
+    bevel->setFrameShadow(QFrame::Sunken);
+    return bevel;
+}
+
+QWidget* MakeBitBtn(const ControlSpec& entry, QWidget* parent) {
+    auto* button = new QPushButton(ButtonIcon(GlyphOf(entry.id)), Q(entry.text), parent);
+    button->setIconSize(QSize(kCellSize, kCellSize));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QWidget* MakeSpeedButton(QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setIcon(ButtonIcon(Glyph::MakerInfo));
+    button->setIconSize(QSize(kCellSize, kCellSize));
+    // It never takes the focus, so pressing it leaves the counter field alone.
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QMessageBox* MakeBox(const QString& caption, const QString& text) {
+    // No parent: the box centres on the screen, and application modality
+    // still keeps the operator out of the main window meanwhile.
+    auto* box = new QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QAbstractButton* ok = box->button(QMessageBox::Ok);
+    ok->setText(QStringLiteral("OK"));
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(ok);
+    return box;
+}
+
+void CentreOnScreen(QWidget* window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(Q(text::kCaption));
+    setWindowIcon(ProgramIcon());
+    setFont(UiFont(11));
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    resize(kClientWidth, kClientHeight);
+    BuildControls();
+    SetTabOrder();
+    timer1_.setInterval(kTimer1Interval);
+    timer2_.setInterval(kTimer2Interval);
+    timer1_.setTimerType(Qt::PreciseTimer);
+    timer2_.setTimerType(Qt::PreciseTimer);
+    CentreOnScreen(this);
+}
+
+TForm1::~TForm1() { qApp->removeEventFilter(this); }
+
+void TForm1::BuildControls() {
+    for (const ControlSpec& entry : Form1Controls()) {
+        QWidget* widget = MakeControl(entry);
+        widget->setObjectName(Q(entry.name));
+        if (entry.kind != ControlKind::Label && entry.kind != ControlKind::StatusBar) {
+            widget->setGeometry(entry.left, entry.top, entry.width, entry.height);
+        }
+        widget->setVisible(entry.visible);
+        widgets_[entry.id] = widget;
+    }
+    // Bevels are drawn under everything, captions above their bevels, and
+    // the dark LED above the lit one.
+    for (Control bevel : {Control::Bevel1, Control::Bevel2, Control::Bevel3}) widgets_[bevel]->lower();
+    for (Control caption : {Control::Label4, Control::Label6, Control::Label7}) widgets_[caption]->raise();
+    widgets_[Control::Image1]->raise();
+}
+
+QWidget* TForm1::MakeControl(const ControlSpec& entry) {
+    switch (entry.kind) {
+        case ControlKind::Label: return MakeLabel(entry, this);
+        case ControlKind::Picture: return MakePicture(entry, this);
+        case ControlKind::SpeedButton: return MakeSpeedButton(this);
+        case ControlKind::Memo: return memo1_ = static_cast<QPlainTextEdit*>(MakeMemo(this));
+        case ControlKind::Bevel: return MakeBevel(this);
+        case ControlKind::BitBtn: return MakeBitBtn(entry, this);
+        case ControlKind::CheckBox: {
+            auto* box = new QCheckBox(Q(entry.text), this);
+            box->setChecked(entry.checked);
+            return box;
+        }
+        case ControlKind::Edit: return edit1_ = new QLineEdit(Q(entry.text), this);
+        case ControlKind::StatusBar: {
+            statusBar_ = new QStatusBar(this);
+            statusBar_->setSizeGripEnabled(true);
+            statusBar_->setAutoFillBackground(true);
+            statusPanel_ = new QLabel(Q(entry.text));
+            statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
+            statusPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            statusPanel_->setFixedWidth(kStatusPanelWidth);
+            statusBar_->addWidget(statusPanel_);
+            return statusBar_;
+        }
+    }
+    return nullptr;
+}
+
+void TForm1::SetTabOrder() {
+    const auto order = Form1TabOrder();
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        setTabOrder(widgets_.at(order[i - 1]), widgets_.at(order[i]));
+    }
+}
+
+void TForm1::Attach(MainWindow& logic) {
+    logic_ = &logic;
+    ConnectHandlers();
+    qApp->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, &TForm1::OnFocusChanged);
+}
+
+void TForm1::ConnectHandlers() {
+    MainWindow* logic = logic_;
+    const std::pair<Control, void (MainWindow::*)()> buttons[] = {
+        {Control::BitBtn1, &MainWindow::BitBtn1Click}, {Control::BitBtn2, &MainWindow::BitBtn2Click},
+        {Control::BitBtn3, &MainWindow::BitBtn3Click}, {Control::BitBtn4, &MainWindow::BitBtn4Click},
+        {Control::BitBtn5, &MainWindow::BitBtn5Click}, {Control::BitBtn6, &MainWindow::BitBtn6Click},
+        {Control::BitBtn7, &MainWindow::BitBtn7Click}, {Control::BitBtn8, &MainWindow::BitBtn8Click},
+        {Control::SpeedButton1, &MainWindow::SpeedButton1Click},
+    };
+    for (const auto& [control, handler] : buttons) {
+        auto* button = static_cast<QAbstractButton*>(widgets_.at(control));
+        connect(button, &QAbstractButton::clicked, this, [logic, handler] { (logic->*handler)(); });
+    }
+    for (const ControlSpec& entry : Form1Controls()) {
+        if (entry.kind != ControlKind::CheckBox) continue;
+        auto* box = static_cast<QCheckBox*>(widgets_.at(entry.id));
+        const Control id = entry.id;
+        connect(box, &QCheckBox::toggled, this, [logic, id] { logic->CheckBoxClick(id); });
+    }
+    connect(&timer1_, &QTimer::timeout, this, [logic] { logic->Timer1Timer(); });
+    connect(&timer2_, &QTimer::timeout, this, [logic] { logic->Timer2Timer(); });
+}
+
+// ---- Start-up at the first activation ---------------------------------------
+
+bool TForm1::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate) StartupWhenActive();
+    return QWidget::event(e);
+}
+
+void TForm1::changeEvent(QEvent* e) {
+    // A window started minimised may already be active when it is restored.
+    if (e->type() == QEvent::WindowStateChange && isActiveWindow()) StartupWhenActive();
+    QWidget::changeEvent(e);
+}
+
+void TForm1::StartupWhenActive() {
+    if (startupStarted_ || logic_ == nullptr || isMinimized() || !isVisible()) return;
+    startupStarted_ = true;
+    // Queued, so that the activation finishes and the window is painted
+    // before the port scan blocks the thread.
+    QMetaObject::invokeMethod(this, [this] { logic_->FormActivate(); }, Qt::QueuedConnection);
+}
+
+void TForm1::resizeEvent(QResizeEvent* e) {
+    // Everything keeps its place; only the status bar follows the bottom edge.
+    const ControlSpec& bar = Form1Control(Control::StatusBar1);
+    statusBar_->setGeometry(0, height() - bar.height, width(), bar.height);
+    QWidget::resizeEvent(e);
+}
+
+// ---- The counter field's exit ------------------------------------------------
+
+// The widget that a press on `receiver` would give the focus to, as Qt
+// decides it: the nearest enabled ancestor that takes focus by click.
+QWidget* TForm1::FocusTargetOfPress(QWidget* receiver) const {
+    for (QWidget* w = receiver; w != nullptr; w = w->parentWidget()) {
+        if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus)) {
+            QWidget* target = w;
+            while (target->focusProxy() != nullptr) target = target->focusProxy();
+            return target;
+        }
+        if (w->isWindow()) break;
+    }
+    return nullptr;
+}
+
+// Leaving the field by Tab or by pressing another control runs the exit
+// before that control reacts; a refused number keeps the focus in the field
+// and the press or key goes no further.
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (logic_ == nullptr || !edit1_->hasFocus() || !watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this) return false;
+    bool leaves = false;
+    if (e->type() == QEvent::MouseButtonPress) {
+        QWidget* target = FocusTargetOfPress(widget);
+        leaves = target != nullptr && target != edit1_;
+    } else if (e->type() == QEvent::KeyPress && widget == edit1_) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        leaves = key == Qt::Key_Tab || key == Qt::Key_Backtab;
+    }
+    if (!leaves) return false;
+    const bool accepted = RunEdit1Exit();
+    if (accepted) {
+        edit1ExitHandled_ = true;
+        QTimer::singleShot(0, this, [this] { edit1ExitHandled_ = false; });
+    }
+    return !accepted;
+}
+
+// Any other move of the focus to a control of this window (not to another
+// window or program) runs the exit as well.
+void TForm1::OnFocusChanged(QWidget* old, QWidget* now) {
+    if (old != edit1_ || now == nullptr || now->window() != this) return;
+    if (edit1ExitHandled_) {
+        edit1ExitHandled_ = false;
+        return;
+    }
+    if (!RunEdit1Exit()) edit1_->setFocus(Qt::OtherFocusReason);
+}
+
+bool TForm1::RunEdit1Exit() { return logic_->Edit1Exit(); }
+
+// ---- MainView ------------------------------------------------------------------
+
+void TForm1::SetVisible(Control control, bool visible) { widgets_.at(control)->setVisible(visible); }
+void TForm1::SetEnabled(Control control, bool enabled) { widgets_.at(control)->setEnabled(enabled); }
+
+bool TForm1::IsChecked(Control box) const {
+    return static_cast<QCheckBox*>(widgets_.at(box))->isChecked();
+}
+
+void TForm1::SetChecked(Control box, bool checked) {
+    // The logic runs the box's handler itself; the toggled signal must not.
+    auto* widget = static_cast<QCheckBox*>(widgets_.at(box));
+    const QSignalBlocker silent(widget);
+    widget->setChecked(checked);
+}
+
+std::string TForm1::Text(Control control) const {
+    if (control == Control::Edit1) return S(edit1_->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(widgets_.at(control))) return S(button->text());
+    return {};
+}
+
+void TForm1::SetText(Control control, const std::string& text) {
+    if (control == Control::Edit1) {
+        edit1_->setText(Q(text));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widgets_.at(control))) {
+        button->setText(Q(text));
+    }
+}
+
+void TForm1::SetFocus(Control control) { widgets_.at(control)->setFocus(Qt::OtherFocusReason); }
+
+void TForm1::RepaintNow(Control control) {
+    QWidget* widget = control == Control::StatusBar1 ? statusPanel_ : widgets_.at(control);
+    if (control == Control::Image2) widgets_.at(Control::Image1)->repaint();
+    widget->repaint();
+}
+
+std::string TForm1::Caption() const { return S(windowTitle()); }
+void TForm1::SetCaption(const std::string& caption) { setWindowTitle(Q(caption)); }
+void TForm1::Minimize() { showMinimized(); }
+void TForm1::CloseWindow() { close(); }
+
+void TForm1::SetStatusText(const std::string& text) { statusPanel_->setText(Q(text)); }
+
+Rgb TForm1::StatusColor() const {
+    const QColor c = statusBar_->palette().color(QPalette::Window);
+    return Rgb{static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+               static_cast<std::uint8_t>(c.blue())};
+}
+
+void TForm1::SetStatusColor(Rgb color) {
+    QPalette palette = statusBar_->palette();
+    palette.setColor(QPalette::Window, QColor(color.red, color.green, color.blue));
+    statusBar_->setPalette(palette);
+}
+
+std::string TForm1::MemoLine(int index) const {
+    const QTextBlock block = memo1_->document()->findBlockByNumber(index);
+    return block.isValid() ? S(block.text()) : std::string();
+}
+
+void TForm1::SetMemoLine(int index, const std::string& text) {
+    const QTextBlock block = memo1_->document()->findBlockByNumber(index);
+    if (!block.isValid()) return;
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(Q(text));
+}
+
+bool TForm1::IsTimerEnabled(Timer timer) const {
+    return (timer == Timer::Timer1 ? timer1_ : timer2_).isActive();
+}
+
+void TForm1::SetTimerEnabled(Timer timer, bool enabled) {
+    QTimer& t = TimerObject(timer);
+    if (enabled) {
+        t.start();
+    } else {
+        t.stop();
+    }
+}
+
+void TForm1::ShowErrorBox(const std::string& text) {
+    MakeBox(QStringLiteral("Error"), Q(text))->exec();
+}
+
+void TForm1::ShowConversionErrorBox(const std::string& caption, const std::string& text) {
+    MakeBox(Q(caption), Q(text))->exec();
+}
+
+void TForm1::ShowMakerInformation() {
+    TForm2 form(this);
+    form.exec();
+}
+
+}  // namespace vm4417::ui
