@@ -1,0 +1,248 @@
+// The capture cycle: one tick of the poll timer per call.
+
+#include <random>
+
+#include "WindowFixture.h"
+
+namespace vm4417::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Steady = std::chrono::steady_clock;
+
+class CaptureCycle : public WindowTest {
+protected:
+    void SetUp() override {
+        reader = &AddReader(3);
+        StoreSettings(Settings());
+        Start();
+        ASSERT_TRUE(window->ReaderFound());
+        initialColor = view.statusColor;
+    }
+    virtual ReaderSettings Settings() { return SettingsWithPort(3); }
+
+    readersim::ReaderSimulator* reader = nullptr;
+    Rgb initialColor;
+};
+
+std::string Line(std::uint32_t n, const std::string& time, const std::string& code) {
+    return std::to_string(n) + "       " + time + "      " + code;
+}
+
+TEST_F(CaptureCycle, ThreeChipsFillTheFirstThreeLines) {
+    Capture("00000A1B2C3D45");
+    clock.local.second = 6;
+    Capture("00000000000099");
+    Capture("FFFFFFFFFFFF00");
+    EXPECT_EQ(ListLine(0), "1       09:41:05      00000A1B2C3D");
+    EXPECT_EQ(ListLine(1), Line(2, "09:41:06", "000000000000"));
+    EXPECT_EQ(ListLine(2), Line(3, "09:41:06", "FFFFFFFFFFFF"));
+    EXPECT_EQ(ListLine(3), "");
+    EXPECT_EQ(view[Control::Edit1].text, "3");
+    EXPECT_EQ(window->ListLine(), 3);
+    EXPECT_EQ(window->Settings().StoredCounter, 3u);
+    EXPECT_EQ(sound.plays, 3);
+    EXPECT_TRUE(view.timers[Timer::Timer1]);
+    // The LED-off command followed each capture, and the indicator is dark.
+    EXPECT_TRUE(view.LedDarkShown());
+    ASSERT_TRUE(reader->WaitForRequests(4, 1s));
+    EXPECT_EQ(reader->Requests().back().bytes, "QZ\r");
+}
+
+TEST_F(CaptureCycle, FromThe31stCaptureTheListScrolls) {
+    for (int i = 1; i <= 30; ++i) Capture("00000000000000");
+    EXPECT_EQ(window->ListLine(), 30);
+    EXPECT_EQ(ListLine(0), Line(1, "09:41:05", "000000000000"));
+    EXPECT_EQ(ListLine(29), Line(30, "09:41:05", "000000000000"));
+    EXPECT_EQ(ListLine(30), "");
+
+    Capture("31313131313131");
+    EXPECT_EQ(window->ListLine(), 30);
+    EXPECT_EQ(ListLine(0), Line(2, "09:41:05", "000000000000"));
+    EXPECT_EQ(ListLine(29), Line(31, "09:41:05", "313131313131"));
+    EXPECT_EQ(ListLine(30), "");
+
+    Capture("32323232323232");
+    EXPECT_EQ(ListLine(0), Line(3, "09:41:05", "000000000000"));
+    EXPECT_EQ(ListLine(28), Line(31, "09:41:05", "313131313131"));
+    EXPECT_EQ(ListLine(29), Line(32, "09:41:05", "323232323232"));
+    EXPECT_EQ(ListLine(30), "");
+}
+
+TEST_F(CaptureCycle, NothingArrivesNothingChanges) {
+    window->Timer1Timer();
+    EXPECT_EQ(window->CaptureCounter(), 0u);
+    EXPECT_EQ(ListLine(0), "");
+    EXPECT_EQ(sound.plays, 0);
+    EXPECT_TRUE(view.timers[Timer::Timer1]);
+}
+
+TEST_F(CaptureCycle, AMalformedFrameChangesNothing) {
+    Capture("00000A1B2C3D45");
+    reader->SendRaw("B99999999999999\r");
+    window->Timer1Timer();
+    reader->SendRaw("A99999999999999");  // one byte short
+    window->Timer1Timer();
+    EXPECT_EQ(window->CaptureCounter(), 1u);
+    EXPECT_EQ(ListLine(1), "");
+    EXPECT_EQ(window->Link().ChipCodeText(), "00000A1B2C3D");
+}
+
+TEST_F(CaptureCycle, TheCounterWrapsAfter4294967295) {
+    view.SetText(Control::Edit1, "-2");  // 4294967294
+    ASSERT_TRUE(window->Edit1Exit());
+    Capture("00000000000001");
+    Capture("00000000000002");
+    EXPECT_EQ(ListLine(0), Line(4294967295u, "09:41:05", "000000000000"));
+    EXPECT_EQ(ListLine(1), Line(0, "09:41:05", "000000000000"));
+    EXPECT_EQ(view[Control::Edit1].text, "0");
+}
+
+TEST_F(CaptureCycle, WithLedOffOffTheIndicatorStaysLit) {
+    view.SetChecked(Control::CheckBox2, false);
+    window->CheckBoxClick(Control::CheckBox2);
+    Capture("00000A1B2C3D45");
+    EXPECT_TRUE(view.LedLitShown());
+    EXPECT_GE(view[Control::Image2].repaints, 1) << "lit at once, before anything slow";
+    ASSERT_TRUE(reader->WaitForRequests(1, 1s));
+    EXPECT_EQ(reader->Requests().size(), 1u) << "only the identification";
+}
+
+TEST_F(CaptureCycle, AFailedLedOffLeavesTheIndicatorLit) {
+    reader->SendFrame("00000A1B2C3D45");
+    reader->SetSilent(true);
+    window->Timer1Timer();
+    EXPECT_EQ(window->CaptureCounter(), 1u);
+    EXPECT_EQ(view.status, "Chyba při zhasnutí LED");
+    EXPECT_TRUE(view.LedLitShown());
+}
+
+TEST_F(CaptureCycle, TheYellowOfARepeatedReadGoesAtTheNextCapture) {
+    Capture("00000A1B2C3D45");
+    window->BitBtn5Click();
+    EXPECT_EQ(view.statusColor, (Rgb{255, 255, 0}));
+    EXPECT_EQ(view.status, "00000A1B2C3D");
+    Capture("11111111111111");
+    EXPECT_EQ(view.statusColor, initialColor);
+}
+
+TEST_F(CaptureCycle, CapturesGoToTheDailyLogWhenSavingIsOn) {
+    view.SetChecked(Control::CheckBox6, true);
+    window->CheckBoxClick(Control::CheckBox6);
+    Capture("00000A1B2C3D45");
+    clock.local.second = 9;
+    Capture("0000000000FF00");
+    EXPECT_EQ(ReadFileText(dir / "VM06D12M.txt"),
+              "1 09:41:05 00000A1B2C3D\r\n2 09:41:09 0000000000FF\r\n");
+
+    // A log that cannot be written is reported; the capture goes on.
+    clock.local.day = 7;
+    ASSERT_EQ(mkdir((dir / "VM07D12M.txt").c_str(), 0755), 0);
+    Capture("33333333333333");
+    EXPECT_EQ(view.status, "Chyba při ukládání dat");
+    EXPECT_EQ(ListLine(2), Line(3, "09:41:09", "333333333333"));
+}
+
+TEST_F(CaptureCycle, SoundOnlyWhenSignalIsOn) {
+    view.SetChecked(Control::CheckBox7, false);
+    window->CheckBoxClick(Control::CheckBox7);
+    Capture("00000A1B2C3D45");
+    EXPECT_EQ(sound.plays, 0);
+}
+
+class TypingCycle : public CaptureCycle {
+protected:
+    ReaderSettings Settings() override {
+        ReaderSettings settings = SettingsWithPort(3);
+        settings.CodeToKeys = 1;
+        settings.OrderToKeys = 1;
+        return settings;
+    }
+};
+
+std::string TypedDigits(const std::vector<KeyEvent>& events) {
+    std::string typed;
+    for (const KeyEvent& e : events) {
+        if (!e.keyUp && e.virtualKey >= '0' && e.virtualKey <= 'Z') typed += static_cast<char>(e.virtualKey);
+    }
+    return typed;
+}
+
+TEST_F(TypingCycle, TypedCapturesLeaveTheListAloneButAdvanceTheNumbering) {
+    Capture("00000A1B2C3D45");
+    Capture("0000000000FF00");
+    EXPECT_EQ(ListLine(0), "");
+    EXPECT_EQ(window->ListLine(), 0);
+    EXPECT_EQ(view[Control::Edit1].text, "2");
+    EXPECT_EQ(TypedDigits(keys.events), "100000A1B2C3D" "20000000000FF");
+}
+
+TEST_F(TypingCycle, ACaptureThatCannotBeTypedIsListedInstead) {
+    keys.available = false;
+    Capture("00000A1B2C3D45");
+    EXPECT_EQ(ListLine(0), "1       09:41:05      00000A1B2C3D");
+    EXPECT_EQ(view.status, "Chyba při zápisu do klávesnice");
+    EXPECT_EQ(window->CaptureCounter(), 1u);
+}
+
+class DecimalCycle : public CaptureCycle {
+protected:
+    ReaderSettings Settings() override {
+        ReaderSettings settings = SettingsWithPort(3);
+        settings.DecimalCode = 1;
+        return settings;
+    }
+};
+
+TEST_F(DecimalCycle, AnUnconvertibleCodeShowsItsBoxAndPollingGoesOnAfterOk) {
+    Capture("0000000000103A");
+    EXPECT_EQ(ListLine(0), Line(1, "09:41:05", "16"));
+
+    reader->SendFrame("00000000001G00");
+    window->Timer1Timer();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].kind, FakeView::Box::Kind::Conversion);
+    EXPECT_EQ(view.boxes[0].caption, "Vm4417");
+    EXPECT_EQ(view.boxes[0].text, "'$00000000001G' is not a valid integer value.");
+    EXPECT_FALSE(view.boxes[0].timer1WasEnabled) << "no tick may stack a second box";
+    EXPECT_TRUE(view.timers[Timer::Timer1]) << "polling resumes after OK";
+    EXPECT_EQ(window->CaptureCounter(), 1u);
+    EXPECT_EQ(ListLine(1), "");
+
+    Capture("0000FFFFFFFF00");
+    EXPECT_EQ(ListLine(1), Line(2, "09:41:05", "-1"));
+}
+
+TEST_F(CaptureCycle, NoiseAndMalformedFramesNeverMakeACapture) {
+    std::mt19937 random(5);
+    int valid = 0;
+    int longestTick = 0;
+    // One tick; true when it waited out the whole read time-out, which
+    // happens only once nothing is queued any more.
+    auto tick = [&] {
+        const auto start = Steady::now();
+        window->Timer1Timer();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
+        longestTick = std::max(longestTick, static_cast<int>(ms.count()));
+        return ms >= 300ms;
+    };
+    reader->SetMalformation(readersim::Malformation::WrongFirstByte);
+    for (int burst = 0; burst < 10; ++burst) {
+        for (int i = 0; i < 100; ++i) reader->SendFrame();
+        std::string noise(200 + random() % 300, '\0');
+        for (char& c : noise) c = static_cast<char>('B' + random() % 60);  // never "A"
+        reader->SendRaw(noise);
+        int ticks = 0;
+        while (!tick()) ASSERT_LT(++ticks, 200) << "the queue never drained";
+        EXPECT_EQ(window->CaptureCounter(), static_cast<std::uint32_t>(valid)) << "burst " << burst;
+        reader->SetMalformation(readersim::Malformation::None);
+        Capture("0000000000" + std::to_string(1000 + burst));
+        ++valid;
+        EXPECT_EQ(window->CaptureCounter(), static_cast<std::uint32_t>(valid)) << "burst " << burst;
+        reader->SetMalformation(readersim::Malformation::WrongFirstByte);
+    }
+    EXPECT_LT(longestTick, 400) << "a tick never blocks longer than one read time-out";
+}
+
+}  // namespace
+}  // namespace vm4417::test

@@ -1,0 +1,220 @@
+// Start-up: settings, the port scan and the option boxes.
+
+#include <numeric>
+
+#include "WindowFixture.h"
+
+namespace vm4417::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+std::vector<int> Descending(int from, int to) {
+    std::vector<int> ports;
+    for (int n = from; n >= to; --n) ports.push_back(n);
+    return ports;
+}
+
+std::vector<int> Join(std::vector<int> a, const std::vector<int>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST_F(WindowTest, AReaderOnTheStoredPortIsFoundAtTheFirstTry) {
+    AddReader(3);
+    StoreSettings(SettingsWithPort(3));
+    Start();
+    EXPECT_EQ(TriedPorts(), std::vector<int>{3});
+    EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM3");
+    EXPECT_EQ(view.caption, "Čtečka čipů VELM1234");
+    EXPECT_EQ(clock.sleeps, std::vector<std::chrono::milliseconds>{300ms});
+    EXPECT_TRUE(view.timers[Timer::Timer1]);
+    for (Control c : {Control::Image1, Control::Label1, Control::Label2, Control::Label3, Control::Memo1}) {
+        EXPECT_TRUE(view[c].visible);
+    }
+    EXPECT_FALSE(view[Control::Image2].visible);
+    EXPECT_FALSE(view[Control::BitBtn8].visible);
+    EXPECT_TRUE(view[Control::BitBtn1].enabled);
+    EXPECT_EQ(view.focus, Control::Memo1);
+    EXPECT_FALSE(window->DemoIdle());
+}
+
+TEST_F(WindowTest, AMovedReaderIsFoundByScanningDownAndWrapping) {
+    AddReader(7, "ABCD");
+    StoreSettings(SettingsWithPort(3));
+    Start();
+    EXPECT_EQ(TriedPorts(), Join(Descending(3, 0), Descending(29, 7)));
+    EXPECT_EQ(view.status, "Připojeno zařízení VELMABCD na portu COM7");
+    EXPECT_EQ(window->Settings().PortNumber, 7);
+    EXPECT_EQ(StoredSettings().PortNumber, 3) << "the file follows only at exit";
+}
+
+TEST_F(WindowTest, ScanOrderForEveryKindOfStoredPort) {
+    struct Case {
+        std::uint8_t stored;
+        std::vector<int> tried;
+    };
+    const Case cases[] = {
+        {29, Descending(29, 0)},
+        {5, Join(Descending(5, 0), Descending(29, 6))},
+        {0, Join({0}, Descending(29, 1))},
+        {100, Descending(100, 71)},
+        {255, Descending(29, 0)},
+    };
+    for (const Case& c : cases) {
+        view.repaintedStatus.clear();
+        StoreSettings(SettingsWithPort(c.stored));
+        Start();
+        EXPECT_EQ(TriedPorts(), c.tried) << "stored " << int(c.stored);
+    }
+}
+
+TEST_F(WindowTest, FirstStartWithoutAReaderWritesTheDefaultsAndOffersTheDemo) {
+    Start();
+    EXPECT_EQ(ReadFileBytes(dir / "VM4417.INI"), (Bytes{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(TriedPorts(), Descending(29, 0));
+    EXPECT_EQ(view.status, "Na žádném sériovém portu nebylo identifikováno zařízení.");
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_TRUE(view[Control::BitBtn8].visible);
+    EXPECT_TRUE(window->DemoIdle());
+    for (Control c : {Control::BitBtn1, Control::BitBtn2, Control::BitBtn3, Control::BitBtn4, Control::BitBtn5}) {
+        EXPECT_FALSE(view[c].enabled);
+    }
+    EXPECT_TRUE(view[Control::BitBtn6].enabled);
+    EXPECT_FALSE(view.timers[Timer::Timer1]);
+    EXPECT_FALSE(view[Control::Memo1].visible);
+    EXPECT_FALSE(view[Control::CheckBox1].checked);
+    EXPECT_TRUE(view[Control::CheckBox2].checked);
+    EXPECT_TRUE(view[Control::CheckBox7].checked);
+    EXPECT_FALSE(view[Control::CheckBox5].checked);
+    EXPECT_EQ(view[Control::Edit1].text, "0");
+    EXPECT_EQ(view.caption, "Čtečka čipů VELM");
+}
+
+TEST_F(WindowTest, AnEmptySettingsFileIsUsedAsItIs) {
+    WriteFileBytes(dir / "VM4417.INI", {});
+    Start();
+    EXPECT_EQ(TriedPorts(), Join({0}, Descending(29, 1)));
+    EXPECT_FALSE(view[Control::CheckBox2].checked);
+    EXPECT_FALSE(view[Control::CheckBox7].checked);
+    EXPECT_TRUE(ReadFileBytes(dir / "VM4417.INI").empty()) << "nothing is written";
+}
+
+TEST_F(WindowTest, AnUnwritableDirectoryShowsOneBoxAndStartUpGoesOn) {
+    TempDir gone;
+    WorkingDirectory inside(gone.path());
+    ASSERT_EQ(rmdir(gone.path().c_str()), 0);
+    Start();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].kind, FakeView::Box::Kind::Error);
+    EXPECT_EQ(view.boxes[0].caption, "Error");
+    EXPECT_EQ(view.boxes[0].text, "Chyba při ukládání parametrů");
+    EXPECT_EQ(TriedPorts(), Descending(29, 0)) << "the defaults are in use";
+    EXPECT_TRUE(view[Control::CheckBox7].checked);
+}
+
+TEST_F(WindowTest, MinimiseAtStart) {
+    ReaderSettings settings = SettingsWithPort(29);
+    settings.MinimizeAtStart = 1;
+    StoreSettings(settings);
+    Start();
+    EXPECT_TRUE(view.minimized);
+    EXPECT_TRUE(view[Control::CheckBox5].checked);
+    EXPECT_EQ(window->Settings().MinimizeAtStart, 1);
+}
+
+TEST_F(WindowTest, OptionBoxesFollowTheSettingsAndLeaveTheRecordAsItWas) {
+    ReaderSettings settings = SettingsWithPort(29);
+    settings.CodeToKeys = 1;
+    settings.OrderToKeys = 1;
+    settings.TimeToKeys = 0;
+    settings.SaveToDisk = 1;
+    settings.DecimalCode = 1;
+    settings.CrcOption = 1;
+    settings.StoredCounter = 41;
+    StoreSettings(settings);
+    Start();
+    EXPECT_TRUE(view[Control::CheckBox1].checked);
+    EXPECT_TRUE(view[Control::CheckBox3].visible);
+    EXPECT_TRUE(view[Control::CheckBox3].checked);
+    EXPECT_TRUE(view[Control::CheckBox4].visible);
+    EXPECT_FALSE(view[Control::CheckBox4].checked);
+    EXPECT_TRUE(view[Control::CheckBox6].checked);
+    EXPECT_TRUE(view[Control::CheckBox10].checked);
+    EXPECT_FALSE(view[Control::CheckBox9].checked) << "the hidden CRC box always starts unchecked";
+    EXPECT_EQ(view[Control::Edit1].text, "41");
+    EXPECT_EQ(window->CaptureCounter(), 41u);
+    EXPECT_EQ(window->Settings(), settings);
+}
+
+TEST_F(WindowTest, TypingSubOptionsAreClearedWhenTypingIsOff) {
+    ReaderSettings settings = SettingsWithPort(29);
+    settings.OrderToKeys = 1;
+    settings.TimeToKeys = 1;
+    StoreSettings(settings);
+    Start();
+    EXPECT_FALSE(view[Control::CheckBox1].checked);
+    EXPECT_FALSE(view[Control::CheckBox3].visible);
+    EXPECT_EQ(window->Settings().OrderToKeys, 0);
+    EXPECT_EQ(window->Settings().TimeToKeys, 0);
+}
+
+TEST_F(WindowTest, UncheckingAndCheckingTypingLeavesBothSubOptionsUnchecked) {
+    ReaderSettings settings = SettingsWithPort(29);
+    settings.CodeToKeys = 1;
+    settings.OrderToKeys = 1;
+    settings.TimeToKeys = 1;
+    StoreSettings(settings);
+    Start();
+    ASSERT_TRUE(view[Control::CheckBox3].checked);
+    // As a click does: the box changes, then its handler runs.
+    view.SetChecked(Control::CheckBox1, false);
+    window->CheckBoxClick(Control::CheckBox1);
+    view.SetChecked(Control::CheckBox1, true);
+    window->CheckBoxClick(Control::CheckBox1);
+    EXPECT_TRUE(view[Control::CheckBox3].visible);
+    EXPECT_FALSE(view[Control::CheckBox3].checked);
+    EXPECT_FALSE(view[Control::CheckBox4].checked);
+    EXPECT_EQ(window->Settings().CodeToKeys, 1);
+    EXPECT_EQ(window->Settings().OrderToKeys, 0);
+    EXPECT_EQ(window->Settings().TimeToKeys, 0);
+}
+
+TEST_F(WindowTest, EachBoxCopiesItselfIntoTheRecord) {
+    Start();
+    const std::pair<Control, std::uint8_t ReaderSettings::*> boxes[] = {
+        {Control::CheckBox2, &ReaderSettings::LedOffAfterCode},
+        {Control::CheckBox5, &ReaderSettings::MinimizeAtStart},
+        {Control::CheckBox6, &ReaderSettings::SaveToDisk},
+        {Control::CheckBox7, &ReaderSettings::SoundSignal},
+        {Control::CheckBox9, &ReaderSettings::CrcOption},
+        {Control::CheckBox10, &ReaderSettings::DecimalCode},
+    };
+    for (const auto& [box, field] : boxes) {
+        for (bool checked : {true, false, true}) {
+            view.SetChecked(box, checked);
+            window->CheckBoxClick(box);
+            EXPECT_EQ(window->Settings().*field, checked ? 1 : 0);
+        }
+    }
+    const ReaderSettings before = window->Settings();
+    window->CheckBoxClick(Control::CheckBox8);
+    EXPECT_EQ(window->Settings(), before) << "the Family box does nothing";
+}
+
+TEST_F(WindowTest, APortThatOpensButDoesNotAnswerIsClosedAgain) {
+    auto& mute = AddReader(29);
+    mute.SetSilent(true);
+    AddReader(27);
+    StoreSettings(SettingsWithPort(29));
+    Start();
+    EXPECT_EQ(TriedPorts(), (std::vector<int>{29, 28, 27}));
+    EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{300ms, 300ms}));
+    EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM27");
+    // The silent port was closed: it can be opened again.
+    EXPECT_NE(ports.Open(29, ReaderPortConfig()), nullptr);
+}
+
+}  // namespace
+}  // namespace vm4417::test

@@ -1,0 +1,57 @@
+#include "WindowFixture.h"
+
+#include <string_view>
+
+namespace vm4417::test {
+
+readersim::ReaderSimulator& WindowTest::AddReader(int number, const std::string& ident) {
+    readersim::Options options;
+    options.linkDir = portDir;
+    options.port = number;
+    options.ident = ident;
+    options.holdFramesUntilFirstRequest = false;
+    options.seed = static_cast<std::uint64_t>(number);
+    auto& reader = readers.emplace_back(std::make_unique<readersim::ReaderSimulator>(options));
+    const auto started = reader->Start();
+    EXPECT_TRUE(started.ok()) << started.error;
+    return *reader;
+}
+
+void WindowTest::StoreSettings(const ReaderSettings& settings) {
+    ASSERT_TRUE(SaveSettings(files, settings));
+}
+
+ReaderSettings WindowTest::StoredSettings() {
+    ReaderSettings settings;
+    EXPECT_TRUE(LoadSettings(files, settings));
+    return settings;
+}
+
+ReaderSettings WindowTest::SettingsWithPort(std::uint8_t port) {
+    ReaderSettings settings;
+    ApplyDefaults(settings);
+    settings.PortNumber = port;
+    return settings;
+}
+
+void WindowTest::Start() {
+    const MainWindowServices services{view, ports, files, clock, keys, sound, 1, "Vm4417"};
+    window = std::make_unique<MainWindow>(services);
+    window->FormActivate();
+}
+
+std::vector<int> WindowTest::TriedPorts() const {
+    constexpr std::string_view kPrefix = "Testuji port COM";
+    std::vector<int> tried;
+    for (const std::string& text : view.repaintedStatus) {
+        if (text.rfind(kPrefix, 0) == 0) tried.push_back(std::stoi(text.substr(kPrefix.size())));
+    }
+    return tried;
+}
+
+void WindowTest::Capture(const std::string& code14) {
+    readers.front()->SendFrame(code14);
+    window->Timer1Timer();
+}
+
+}  // namespace vm4417::test
