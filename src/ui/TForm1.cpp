@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -253,53 +252,26 @@ void TForm1::resizeEvent(QResizeEvent* e) {
 
 // ---- The counter field's exit ------------------------------------------------
 
-// The widget that a press on `receiver` would give the focus to, as Qt
-// decides it: the nearest enabled ancestor that takes focus by click.
-QWidget* TForm1::FocusTargetOfPress(QWidget* receiver) const {
-    for (QWidget* w = receiver; w != nullptr; w = w->parentWidget()) {
-        if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus)) {
-            QWidget* target = w;
-            while (target->focusProxy() != nullptr) target = target->focusProxy();
-            return target;
-        }
-        if (w->isWindow()) break;
-    }
-    return nullptr;
-}
-
-// Leaving the field by Tab or by pressing another control runs the exit
-// before that control reacts; a refused number keeps the focus in the field
-// and the press or key goes no further.
-bool TForm1::eventFilter(QObject* watched, QEvent* e) {
-    if (logic_ == nullptr || !edit1_->hasFocus() || !watched->isWidgetType()) return false;
-    auto* widget = static_cast<QWidget*>(watched);
-    if (widget->window() != this) return false;
-    bool leaves = false;
-    if (e->type() == QEvent::MouseButtonPress) {
-        QWidget* target = FocusTargetOfPress(widget);
-        leaves = target != nullptr && target != edit1_;
-    } else if (e->type() == QEvent::KeyPress && widget == edit1_) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
-        leaves = key == Qt::Key_Tab || key == Qt::Key_Backtab;
-    }
-    if (!leaves) return false;
-    const bool accepted = RunEdit1Exit();
-    if (accepted) {
-        edit1ExitHandled_ = true;
-        QTimer::singleShot(0, this, [this] { edit1ExitHandled_ = false; });
-    }
-    return !accepted;
-}
-
-// Any other move of the focus to a control of this window (not to another
-// window or program) runs the exit as well.
+// The focus moved from the counter field to another control of this window
+// (by Tab or by pressing the control; not to another window or program, and
+// never to the maker button, which takes no focus). Qt moves the focus before
+// it delivers the press, so the exit runs before the control reacts.
 void TForm1::OnFocusChanged(QWidget* old, QWidget* now) {
     if (old != edit1_ || now == nullptr || now->window() != this) return;
-    if (edit1ExitHandled_) {
-        edit1ExitHandled_ = false;
-        return;
+    if (RunEdit1Exit()) return;
+    edit1_->setFocus(Qt::OtherFocusReason);
+    // The press that moved the focus comes right after this; once the number
+    // is refused it must not reach the control.
+    swallowPress_ = true;
+    QTimer::singleShot(0, this, [this] { swallowPress_ = false; });
+}
+
+bool TForm1::eventFilter(QObject* /*watched*/, QEvent* e) {
+    if (swallowPress_ && e->type() == QEvent::MouseButtonPress) {
+        swallowPress_ = false;
+        return true;
     }
-    if (!RunEdit1Exit()) edit1_->setFocus(Qt::OtherFocusReason);
+    return false;
 }
 
 bool TForm1::RunEdit1Exit() { return logic_->Edit1Exit(); }
@@ -389,15 +361,30 @@ void TForm1::SetTimerEnabled(Timer timer, bool enabled) {
 
 void TForm1::ShowErrorBox(const std::string& text) {
     MakeBox(QStringLiteral("Error"), Q(text))->exec();
+    ReturnFromModal();
 }
 
 void TForm1::ShowConversionErrorBox(const std::string& caption, const std::string& text) {
     MakeBox(Q(caption), Q(text))->exec();
+    ReturnFromModal();
 }
 
 void TForm1::ShowMakerInformation() {
-    TForm2 form(this);
-    form.exec();
+    {
+        TForm2 form(this);
+        form.exec();
+    }
+    ReturnFromModal();
+}
+
+// A window manager hands the activation back to the main window when a box
+// closes; without one (a bare X server) nobody would, and the keyboard would
+// go nowhere.
+void TForm1::ReturnFromModal() {
+    if (QApplication::activeWindow() == nullptr && QApplication::activeModalWidget() == nullptr &&
+        isVisible() && !isMinimized()) {
+        activateWindow();
+    }
 }
 
 }  // namespace vm4417::ui

@@ -75,8 +75,8 @@ private:
     void ConnectHandlers();
     void StartupWhenActive();
     bool RunEdit1Exit();
+    void ReturnFromModal();
     void OnFocusChanged(QWidget* old, QWidget* now);
-    QWidget* FocusTargetOfPress(QWidget* receiver) const;
 
     MainWindow* logic_ = nullptr;
     std::map<Control, QWidget*> widgets_;
@@ -87,8 +87,8 @@ private:
     QTimer timer1_;
     QTimer timer2_;
     bool startupStarted_ = false;
-    // The counter field's exit already ran for the focus move under way.
-    bool edit1ExitHandled_ = false;
+    // The press that moved the focus out of a refused counter field.
+    bool swallowPress_ = false;
 };
 
 }  // namespace vm4417::ui
