@@ -10,8 +10,6 @@ namespace vm4417 {
 
 namespace {
 
-constexpr int kListScrollFrom = kListLastLine;
-
 std::string Concat(std::string_view a, std::string_view b) {
     std::string s(a);
     s += b;
@@ -279,8 +277,8 @@ void MainWindow::WriteListLine() {
                              std::string(6, ' ') + DisplayCode(link_.ChipCodeText());
     view_.SetMemoLine(listLine_, line);
     ++listLine_;
-    if (listLine_ > kListScrollFrom) {
-        listLine_ = kListScrollFrom;
+    if (listLine_ > kListLastLine) {
+        listLine_ = kListLastLine;
         for (int i = 0; i < kListLastLine; ++i) view_.SetMemoLine(i, view_.MemoLine(i + 1));
         view_.SetMemoLine(kListLastLine, "");
     }

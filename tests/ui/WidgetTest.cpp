@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <thread>
 
 #include "FakeClock.h"
 #include "Form1Layout.h"
@@ -321,6 +322,56 @@ TEST_F(CounterField, CapturesGoOnWhileAnErrorBoxIsOpen) {
     reader->SendFrame("00000000000042");
     ASSERT_TRUE(QTest::qWaitFor([&] { return edit->text() == "1"; }, 2000));
     EXPECT_TRUE(logic.CaptureCounter() == 1u);
+}
+
+// A key sink whose first capture takes a second to type.
+class SlowOnceKeySink final : public KeySink {
+public:
+    bool Begin() override {
+        if (first_) std::this_thread::sleep_for(1s);
+        first_ = false;
+        return true;
+    }
+    bool Send(const KeyEvent&) override { return true; }
+
+private:
+    bool first_ = true;
+};
+
+// A demo tick that takes longer than the interval is followed by at most
+// one further tick at once, never by a burst of the missed ones.
+TEST(DemoTicks, DoNotPileUp) {
+    TempDir dir;
+    WorkingDirectory cwd(dir.path());
+    std::filesystem::create_directory(dir / "ports");
+    TermiosSerialPorts ports(SerialLocations{dir / "ports", "/nonexistent", "/dev"});
+    PosixFileStore files;
+    FakeClock clock;
+    SlowOnceKeySink keys;
+    SilentSound sound;
+    TForm1 form;
+    MainWindow logic(MainWindowServices{form, ports, files, clock, keys, sound, 1, "Vm4417"});
+    form.Attach(logic);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.StartupDone() && logic.DemoIdle(); }, 5000));
+    static_cast<QCheckBox*>(form.Widget(Control::CheckBox1))->setChecked(true);  // type captures
+
+    // The first tick lasts a second against a 100 ms interval.
+    form.TimerObject(Timer::Timer2).setInterval(100);
+    std::vector<std::chrono::steady_clock::time_point> ends;
+    QObject::connect(&form.TimerObject(Timer::Timer2), &QTimer::timeout,
+                     [&] { ends.push_back(std::chrono::steady_clock::now()); });
+    QTest::mouseClick(form.Widget(Control::BitBtn8), Qt::LeftButton);
+    QTest::qWait(1600);
+    QTest::mouseClick(form.Widget(Control::BitBtn8), Qt::LeftButton);
+    ASSERT_GE(ends.size(), 4u);
+    EXPECT_EQ(logic.CaptureCounter(), ends.size());
+    // One tick may follow the long one at once; after that the interval rules.
+    for (std::size_t i = 2; i < ends.size(); ++i) {
+        EXPECT_GE(ends[i] - ends[i - 1], 80ms) << "tick " << i << " was a missed interval made up";
+    }
+    EXPECT_LE(ends.size(), 8u);
 }
 
 }  // namespace

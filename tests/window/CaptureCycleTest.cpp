@@ -88,6 +88,15 @@ TEST_F(CaptureCycle, AMalformedFrameChangesNothing) {
     EXPECT_EQ(window->Link().ChipCodeText(), "00000A1B2C3D");
 }
 
+TEST_F(CaptureCycle, UnprintableCodeBytesAreMarkedOnScreenButLoggedAsSent) {
+    view.SetChecked(Control::CheckBox6, true);
+    window->CheckBoxClick(Control::CheckBox6);
+    reader->SendRaw(std::string("A00\x01\x7f\xc3" "000000000\r", 16));
+    window->Timer1Timer();
+    EXPECT_EQ(ListLine(0), Line(1, "09:41:05", "00???0000000"));
+    EXPECT_EQ(ReadFileText(dir / "VM06D12M.txt"), std::string("1 09:41:05 00\x01\x7f\xc3" "0000000\r\n"));
+}
+
 TEST_F(CaptureCycle, TheCounterWrapsAfter4294967295) {
     view.SetText(Control::Edit1, "-2");  // 4294967294
     ASSERT_TRUE(window->Edit1Exit());
