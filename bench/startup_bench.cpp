@@ -1,4 +1,4 @@
-// Times one start of the program as the program entry wires it: from the
+// Times one start of the program, wired as the program entry wires it: from the
 // process start (the kernel's record in /proc) to the window's first
 // activation, and to the end of start-up (the port scan and the controls).
 // Run it under an X server; VM4417_PORT_DIR and the working directory decide
@@ -15,13 +15,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "DesktopSound.h"
-#include "TForm1.h"
-#include "mainwindow.h"
-#include "posix/PosixFileStore.h"
-#include "posix/SystemClock.h"
-#include "posix/TermiosSerial.h"
-#include "x11/XTestKeySink.h"
+#include "Program.h"
 
 namespace {
 
@@ -45,15 +39,9 @@ double MillisecondsSinceProcessStart() {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    vm4417::TermiosSerialPorts ports(vm4417::TermiosSerialPorts::LocationsFromEnvironment());
-    vm4417::PosixFileStore files;
-    vm4417::SystemClock clock;
-    vm4417::XTestKeySink keys;
-    vm4417::ui::DesktopSound sound;
-    vm4417::ui::TForm1 form;
-    const vm4417::MainWindowServices services{form, ports, files, clock, keys, sound, 1, "Vm4417"};
-    vm4417::MainWindow logic(services);
-    form.Attach(logic);
+    vm4417::ui::Program program(argv[0]);
+    vm4417::ui::TForm1& form = program.Form();
+    vm4417::MainWindow& logic = program.Logic();
 
     double shown = -1;
     QObject::connect(&application, &QGuiApplication::focusWindowChanged, [&](QWindow* window) {
@@ -76,7 +64,6 @@ int main(int argc, char* argv[]) {
         application.quit();
     });
     watch.start();
-    form.show();
-    form.activateWindow();
+    program.Show();
     return application.exec();
 }

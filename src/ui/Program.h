@@ -1,0 +1,42 @@
+#pragma once
+// The whole program as the entry point builds it: the Linux backends, the
+// main window and its logic, wired together. Needs a QApplication.
+
+#include <cstdint>
+#include <string>
+
+#include "DesktopSound.h"
+#include "TForm1.h"
+#include "mainwindow.h"
+#include "posix/PosixFileStore.h"
+#include "posix/SystemClock.h"
+#include "posix/TermiosSerial.h"
+#include "x11/XTestKeySink.h"
+
+namespace vm4417::ui {
+
+class Program {
+public:
+    // `executablePath` gives the title of the conversion error box.
+    explicit Program(const std::string& executablePath);
+
+    // Shows the main window; start-up follows at its first activation.
+    void Show();
+
+    TForm1& Form() { return form_; }
+    MainWindow& Logic() { return logic_; }
+
+private:
+    TermiosSerialPorts ports_;
+    PosixFileStore files_;
+    SystemClock clock_;
+    XTestKeySink keys_;
+    DesktopSound sound_;
+    TForm1 form_;
+    MainWindow logic_;
+};
+
+// 64 bits from the system's entropy source, to seed the demo codes once.
+std::uint64_t EntropySeed();
+
+}  // namespace vm4417::ui
