@@ -18,15 +18,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "FakeClock.h"
 #include "Form1Layout.h"
-#include "ReaderSimulator.h"
-#include "RecordingKeySink.h"
+#include "ReaderWorld.h"
 #include "TForm1.h"
-#include "TempDir.h"
 #include "mainwindow.h"
-#include "posix/PosixFileStore.h"
-#include "posix/TermiosSerial.h"
 
 namespace vm4417::test {
 namespace {
@@ -80,20 +75,10 @@ private:
     std::chrono::milliseconds keepOpen_;
 };
 
-class Widgets : public ::testing::Test {
+class Widgets : public ::testing::Test, public ReaderWorld {
 protected:
-    Widgets() { std::filesystem::create_directory(portDir); }
     ~Widgets() override { form.hide(); }
 
-    readersim::ReaderSimulator& AddReader(int number) {
-        readersim::Options options;
-        options.linkDir = portDir;
-        options.port = number;
-        options.holdFramesUntilFirstRequest = false;
-        auto& reader = readers.emplace_back(std::make_unique<readersim::ReaderSimulator>(options));
-        EXPECT_TRUE(reader->Start().ok());
-        return *reader;
-    }
     void Store(std::uint8_t port, std::uint8_t minimize = 0) {
         ReaderSettings settings;
         ApplyDefaults(settings);
@@ -117,15 +102,7 @@ protected:
         return n;
     }
 
-    TempDir dir;
-    WorkingDirectory cwd{dir.path()};
-    std::string portDir = dir / "ports";
-    TermiosSerialPorts ports{SerialLocations{portDir, "/nonexistent", "/dev"}};
-    PosixFileStore files;
-    FakeClock clock;
-    RecordingKeySink keys{clock};
     SilentSound sound;
-    std::vector<std::unique_ptr<readersim::ReaderSimulator>> readers;
     TForm1 form;
     MainWindow logic{MainWindowServices{form, ports, files, clock, keys, sound, 1, "Vm4417"}};
     bool attached = (form.Attach(logic), true);
@@ -341,16 +318,11 @@ private:
 // A demo tick that takes longer than the interval is followed by at most
 // one further tick at once, never by a burst of the missed ones.
 TEST(DemoTicks, DoNotPileUp) {
-    TempDir dir;
-    WorkingDirectory cwd(dir.path());
-    std::filesystem::create_directory(dir / "ports");
-    TermiosSerialPorts ports(SerialLocations{dir / "ports", "/nonexistent", "/dev"});
-    PosixFileStore files;
-    FakeClock clock;
+    ReaderWorld world;  // no readers
     SlowOnceKeySink keys;
     SilentSound sound;
     TForm1 form;
-    MainWindow logic(MainWindowServices{form, ports, files, clock, keys, sound, 1, "Vm4417"});
+    MainWindow logic(MainWindowServices{form, world.ports, world.files, world.clock, keys, sound, 1, "Vm4417"});
     form.Attach(logic);
     form.show();
     form.activateWindow();

@@ -4,19 +4,6 @@
 
 namespace vm4417::test {
 
-readersim::ReaderSimulator& WindowTest::AddReader(int number, const std::string& ident) {
-    readersim::Options options;
-    options.linkDir = portDir;
-    options.port = number;
-    options.ident = ident;
-    options.holdFramesUntilFirstRequest = false;
-    options.seed = static_cast<std::uint64_t>(number);
-    auto& reader = readers.emplace_back(std::make_unique<readersim::ReaderSimulator>(options));
-    const auto started = reader->Start();
-    EXPECT_TRUE(started.ok()) << started.error;
-    return *reader;
-}
-
 void WindowTest::StoreSettings(const ReaderSettings& settings) {
     ASSERT_TRUE(SaveSettings(files, settings));
 }

@@ -4,18 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <vector>
 
-#include "FakeClock.h"
 #include "FakeView.h"
-#include "ReaderSimulator.h"
-#include "RecordingKeySink.h"
-#include "TempDir.h"
+#include "ReaderWorld.h"
 #include "mainwindow.h"
-#include "posix/PosixFileStore.h"
-#include "posix/TermiosSerial.h"
 
 namespace vm4417::test {
 
@@ -25,12 +19,8 @@ public:
     int plays = 0;
 };
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test, public ReaderWorld {
 protected:
-    WindowTest() { std::filesystem::create_directory(portDir); }
-
-    // A reader on port `number`; frames go out as soon as they are sent.
-    readersim::ReaderSimulator& AddReader(int number, const std::string& ident = "1234");
     void StoreSettings(const ReaderSettings& settings);
     ReaderSettings StoredSettings();
     // Settings for a start with a reader on `port`: defaults, listing mode.
@@ -43,16 +33,8 @@ protected:
     void Capture(const std::string& code14);
     std::string ListLine(int index) const { return view.MemoLine(index); }
 
-    TempDir dir;
-    WorkingDirectory cwd{dir.path()};
-    std::string portDir = dir / "ports";
-    TermiosSerialPorts ports{SerialLocations{portDir, "/nonexistent", "/dev"}};
-    PosixFileStore files;
-    FakeClock clock;
-    RecordingKeySink keys{clock};
     CountingSound sound;
     FakeView view;
-    std::vector<std::unique_ptr<readersim::ReaderSimulator>> readers;
     std::unique_ptr<MainWindow> window;
 };
 
