@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
 #include <map>
 
 #include "Form1Layout.h"

@@ -13,8 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace vm4417 {
 
