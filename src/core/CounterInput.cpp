@@ -1,35 +1,16 @@
 #include "CounterInput.h"
 
+#include "HexNumber.h"
+
 namespace vm4417 {
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // Length of a hexadecimal prefix at the start of `text`, or 0.
 std::size_t HexPrefixLength(std::string_view text) {
     if (text.starts_with('$') || text.starts_with('x') || text.starts_with('X')) return 1;
     if (text.starts_with("0x") || text.starts_with("0X")) return 2;
     return 0;
-}
-
-std::optional<std::uint32_t> ParseHexDigits(std::string_view digits) {
-    if (digits.empty()) return std::nullopt;
-    std::uint32_t value = 0;
-    int significant = 0;
-    for (char c : digits) {
-        const int digit = HexValue(c);
-        if (digit < 0) return std::nullopt;
-        if (significant > 0 || digit != 0) ++significant;
-        if (significant > 8) return std::nullopt;
-        value = (value << 4) | static_cast<std::uint32_t>(digit);
-    }
-    return value;
 }
 
 // Magnitude of a decimal number, bounded so that it cannot overflow.
@@ -54,7 +35,7 @@ std::optional<std::int32_t> ParseCounterInput(std::string_view text) {
         text.remove_prefix(1);
     }
     if (const std::size_t prefix = HexPrefixLength(text); prefix > 0) {
-        const auto value = ParseHexDigits(text.substr(prefix));
+        const auto value = ParseHex32(text.substr(prefix));
         if (!value) return std::nullopt;
         // Two's complement: negating wraps just as the stored counter does.
         const std::uint32_t bits = negative ? 0u - *value : *value;

@@ -1,5 +1,7 @@
 #include "Drv232.h"
 
+#include "HexNumber.h"
+
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -16,31 +18,6 @@ constexpr std::size_t kPollFrameLength = 16;
 constexpr std::size_t kRepeatReplyLength = 18;
 // The reader ignores the third byte of the repeated-read request.
 constexpr std::uint8_t kRepeatReadParameter = '0';
-constexpr unsigned kMaxSignificantHexDigits = 8;
-
-int HexDigitValue(std::uint8_t c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// Reads `digits` as hexadecimal into 32 bits; nothing when a character is not
-// a hexadecimal digit, when there are none, or when more than 8 significant
-// digits would be needed.
-std::optional<std::uint32_t> ParseHex32(std::span<const std::uint8_t> digits) {
-    if (digits.empty()) return std::nullopt;
-    std::uint32_t value = 0;
-    unsigned significant = 0;
-    for (std::uint8_t c : digits) {
-        const int digit = HexDigitValue(c);
-        if (digit < 0) return std::nullopt;
-        if (significant > 0 || digit != 0) ++significant;
-        if (significant > kMaxSignificantHexDigits) return std::nullopt;
-        value = (value << 4) | static_cast<std::uint32_t>(digit);
-    }
-    return value;
-}
 
 }  // namespace
 
@@ -62,11 +39,12 @@ ChipCodeFormat FormatChipCode(std::span<const std::uint8_t, kRawCodeLength> rawC
     // The number ends at the first zero byte, as a C string would.
     const auto end = std::find(shown.begin(), shown.end(), std::uint8_t{0});
     const std::span<const std::uint8_t> digits(shown.begin(), end);
-    if (const auto value = ParseHex32(digits)) {
+    const std::string_view text(reinterpret_cast<const char*>(digits.data()), digits.size());
+    if (const auto value = ParseHex32(text)) {
         return {true, std::to_string(static_cast<std::int32_t>(*value)), {}};
     }
     std::string message = "'$";
-    message.append(digits.begin(), digits.end());
+    message += text;
     message += "' is not a valid integer value";
     return {false, {}, message};
 }

@@ -102,14 +102,16 @@ std::string TwoDigits(std::uint16_t n) {
     return text;
 }
 
+namespace {
+std::string Field(int value) { return TwoDigits(static_cast<std::uint16_t>(value)); }
+}  // namespace
+
 std::string TimeText(const LocalDateTime& now) {
-    auto field = [](int value) { return TwoDigits(static_cast<std::uint16_t>(value)); };
-    return field(now.hour) + ":" + field(now.minute) + ":" + field(now.second);
+    return Field(now.hour) + ":" + Field(now.minute) + ":" + Field(now.second);
 }
 
 std::string LogFileName(const LocalDateTime& now) {
-    auto field = [](int value) { return TwoDigits(static_cast<std::uint16_t>(value)); };
-    return "VM" + field(now.day) + "D" + field(now.month) + "M.txt";
+    return "VM" + Field(now.day) + "D" + Field(now.month) + "M.txt";
 }
 
 bool AppendCaptureLog(FileStore& files, Clock& clock, std::uint32_t counter,
