@@ -16,7 +16,7 @@
 
 #include "ReaderSimulator.h"
 #include "TForm1.h"
-#include "mainwindow.h"
+#include "MainWindow.h"
 #include "posix/PosixFileStore.h"
 #include "posix/SystemClock.h"
 #include "posix/TermiosSerial.h"

@@ -9,7 +9,7 @@
 #include "CounterInput.h"
 #include "DemoCodes.h"
 #include "Drv232.h"
-#include "mainwindow.h"
+#include "MainWindow.h"
 
 namespace vm4417 {
 namespace {

@@ -21,7 +21,7 @@
 #include "Form1Layout.h"
 #include "ReaderWorld.h"
 #include "TForm1.h"
-#include "mainwindow.h"
+#include "MainWindow.h"
 
 namespace vm4417::test {
 namespace {

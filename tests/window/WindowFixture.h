@@ -9,7 +9,7 @@
 
 #include "FakeView.h"
 #include "ReaderWorld.h"
-#include "mainwindow.h"
+#include "MainWindow.h"
 
 namespace vm4417::test {
 

@@ -21,7 +21,7 @@
 #include "TForm2.h"
 #include "Texts.h"
 #include "UiFont.h"
-#include "mainwindow.h"
+#include "MainWindow.h"
 
 namespace vm4417::ui {
 

@@ -7,7 +7,7 @@
 
 #include "DesktopSound.h"
 #include "TForm1.h"
-#include "mainwindow.h"
+#include "MainWindow.h"
 #include "posix/PosixFileStore.h"
 #include "posix/SystemClock.h"
 #include "posix/TermiosSerial.h"
