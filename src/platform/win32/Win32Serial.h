@@ -1,0 +1,28 @@
+#pragma once
+// Serial ports on Windows. Port n is \\.\COM<n>, opened without sharing; a
+// named mutex per port number keeps a second copy of the program off the
+// port even where the system does not enforce exclusive opens (Wine).
+
+#include <string>
+
+#include "SerialLine.h"
+
+namespace vm4417 {
+
+class Win32SerialPorts final : public SerialPorts {
+public:
+    std::unique_ptr<SerialLine> Open(std::uint8_t number, const PortConfig& config) override;
+
+    // Why the latest Open failed, in the system's words ("" after success).
+    const std::string& LastFailure() const { return lastFailure_; }
+
+    // \\.\COM<n>: the prefix works for every number, not only above 9.
+    static std::wstring DeviceName(std::uint8_t number);
+    // The name of the mutex that marks port n as taken.
+    static std::wstring MutexName(std::uint8_t number);
+
+private:
+    std::string lastFailure_;
+};
+
+}  // namespace vm4417
