@@ -88,7 +88,7 @@ int main() {
     std::printf("total per run: median %.3f ms, max %.3f ms\n", Median(totals),
                 *std::max_element(totals.begin(), totals.end()));
     std::printf("pause deviation from %lld ms: max %.3f ms, median %.3f ms (%zu pauses)\n",
-                static_cast<long long>(KeyDelay.count()),
+                static_cast<long long>(kKeyDelay.count()),
                 *std::max_element(deviations.begin(), deviations.end()), Median(deviations),
                 deviations.size());
     return 0;

@@ -11,6 +11,8 @@
 namespace readersim {
 namespace {
 
+using vm4417::posix::ErrnoText;
+
 namespace fs = std::filesystem;
 
 Result Failure(const std::string& step, int error) { return {step + ": " + ErrnoText(error)}; }

@@ -9,6 +9,14 @@
 
 namespace readersim {
 
+using vm4417::posix::UniqueFd;
+
+// Outcome of a simulator operation that can fail; `error` says why it did.
+struct Result {
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
 class PtyDevice {
 public:
     PtyDevice() = default;

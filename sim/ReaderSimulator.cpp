@@ -6,12 +6,32 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 #include <utility>
 
 namespace readersim {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using vm4417::posix::ErrnoText;
+using vm4417::posix::WriteAll;
+using vm4417::posix::WriteOutcome;
+
+// Like WriteAll, but one byte per `byteTime`, each at an absolute deadline
+// from the start so that delays do not accumulate: this is how a serial line
+// at a fixed baud rate delivers bytes. `timeout` bounds each byte's wait for
+// buffer room.
+WriteOutcome WritePaced(int fd, std::string_view bytes, std::chrono::nanoseconds byteTime,
+                        std::chrono::milliseconds timeout) {
+    const auto start = Clock::now();
+    WriteOutcome outcome{{}, 0, start};
+    for (std::size_t i = 0; i < bytes.size() && outcome.error.empty(); ++i) {
+        // A byte is complete on the line only after its full frame time.
+        std::this_thread::sleep_until(start + byteTime * static_cast<long>(i + 1));
+        outcome = WriteAll(fd, bytes.substr(i, 1), timeout);
+    }
+    return outcome;
+}
 
 // 8N1 puts 10 bits on the line per byte; at 9600 baud that is 1.0417 ms.
 constexpr std::chrono::nanoseconds kByteTime{1'041'667};

@@ -50,23 +50,25 @@ ChipCodeFormat FormatChipCode(std::span<const std::uint8_t, kRawCodeLength> rawC
 }
 
 bool ReaderLink::OpenReaderPort(std::uint8_t number) {
-    ReaderPort.reset();
-    ReaderPort = ports_.Open(number, ReaderPortConfig());
-    return ReaderPort != nullptr;
+    readerPort_.reset();
+    OpenedLine opened = ports_.Open(number, ReaderPortConfig());
+    readerPort_ = std::move(opened.line);
+    lastOpenStatus_ = std::move(opened.status);
+    return readerPort_ != nullptr;
 }
 
 bool ReaderLink::CloseReaderPort() {
-    if (!ReaderPort) return false;
-    const bool dropped = ReaderPort->DropModemLines();
-    ReaderPort.reset();
+    if (!readerPort_) return false;
+    const bool dropped = readerPort_->DropModemLines();
+    readerPort_.reset();
     return dropped;
 }
 
 std::optional<std::vector<std::uint8_t>> ReaderLink::Exchange(
     std::span<const std::uint8_t> request, std::size_t replyLength) {
-    if (!ReaderPort) return std::nullopt;
-    if (!request.empty() && !ReaderPort->Write(request)) return std::nullopt;
-    std::vector<std::uint8_t> reply = ReaderPort->Read(replyLength);
+    if (!readerPort_) return std::nullopt;
+    if (!request.empty() && !readerPort_->Write(request)) return std::nullopt;
+    std::vector<std::uint8_t> reply = readerPort_->Read(replyLength);
     if (reply.size() != replyLength || reply.front() != kReplyStart ||
         reply.back() != kCarriageReturn) {
         return std::nullopt;

@@ -51,7 +51,9 @@ public:
     // Drops DTR, then RTS, and closes. False when no port is open or a modem
     // line could not be dropped (the port is closed all the same).
     bool CloseReaderPort();
-    bool IsOpen() const { return ReaderPort != nullptr; }
+    bool IsOpen() const { return readerPort_ != nullptr; }
+    // Why the latest OpenReaderPort failed (Ok after a success).
+    const Status& LastOpenStatus() const { return lastOpenStatus_; }
 
     // "QI" CR -> "A" + 4 characters + CR; sets ReaderIdent.
     bool IdentifyReader();
@@ -78,7 +80,9 @@ private:
     ReadResult TakeCode(std::span<const std::uint8_t> payload, bool decimalCode);
 
     SerialPorts& ports_;
-    std::unique_ptr<SerialLine> ReaderPort;
+    // The port in use, if any; every open attempt replaces it.
+    std::unique_ptr<SerialLine> readerPort_;
+    Status lastOpenStatus_;
     std::array<std::uint8_t, kRawCodeLength> rawCodeChars_{};
     std::string readerIdent_;
     std::string chipCodeText_;

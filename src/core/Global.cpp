@@ -77,20 +77,21 @@ void ApplyDefaults(ReaderSettings& settings) {
     settings.DecimalCode = 0;
 }
 
-bool LoadSettings(FileStore& files, ReaderSettings& settings) {
+SettingsLoad LoadSettings(FileStore& files, ReaderSettings& settings) {
     const auto path = files.PathInWorkingDirectory(kSettingsFileName);
-    if (!path) return false;
+    if (!path) return SettingsLoad::Missing;
     const FileReadResult read = files.ReadPrefix(*path, ReaderSettings::kSize);
-    if (!read.opened) return false;
+    if (read.opening.fault == Fault::Missing) return SettingsLoad::Missing;
+    if (!read.Opened()) return SettingsLoad::Unreadable;
     settings.OverlayBytes(read.bytes);
-    return read.complete;
+    return read.complete ? SettingsLoad::Loaded : SettingsLoad::Unreadable;
 }
 
 bool SaveSettings(FileStore& files, const ReaderSettings& settings) {
     const auto path = files.PathInWorkingDirectory(kSettingsFileName);
     if (!path) return false;
     const ReaderSettings::Bytes bytes = settings.ToBytes();
-    return files.ReplaceDurably(*path, bytes);
+    return files.ReplaceDurably(*path, bytes).Ok();
 }
 
 std::string CounterText(std::uint32_t counter) { return std::to_string(counter); }
@@ -124,7 +125,7 @@ bool AppendCaptureLog(FileStore& files, Clock& clock, std::uint32_t counter,
     line += ' ';
     line += chipCode;
     line += "\r\n";
-    return files.AppendDurably(*path, line);
+    return files.AppendDurably(*path, line).Ok();
 }
 
 }  // namespace vm4417

@@ -52,11 +52,17 @@ inline constexpr std::string_view kSettingsFileName = "VM4417.INI";
 // Sets the defaults of a first start: port 29, LED-off and sound on, other
 // options off, counter 0. Offsets 3 (typing), 12 and 14..15 keep their value.
 void ApplyDefaults(ReaderSettings& settings);
+enum class SettingsLoad {
+    Loaded,      // the file was read (a short file replaces only the bytes present)
+    Missing,     // no file (or no working directory): a first start
+    Unreadable,  // a file exists but could not be opened or read completely
+};
+
 // Reads the settings file into `settings`. A file shorter than 16 bytes
-// replaces only the bytes present. False when there is no working directory,
-// no file or it cannot be opened (record untouched), or when reading or
-// closing failed (bytes already read stay in the record).
-bool LoadSettings(FileStore& files, ReaderSettings& settings);
+// replaces only the bytes present. When the file is missing or cannot be
+// opened the record is untouched; when reading or closing failed, bytes
+// already read stay in the record.
+SettingsLoad LoadSettings(FileStore& files, ReaderSettings& settings);
 // Writes the 16 bytes as the new settings file, replacing the old one as a
 // whole. False leaves the previous file intact.
 bool SaveSettings(FileStore& files, const ReaderSettings& settings);

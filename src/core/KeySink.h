@@ -6,6 +6,18 @@
 
 namespace vm4417 {
 
+// The key codes the typing uses, named as Windows names its virtual keys
+// (VK_RETURN, …; the VK_ prefix is a macro there). Digits and capital letters
+// are their own ASCII codes. Every backend reads this one vocabulary.
+namespace vk {
+inline constexpr std::uint8_t Return = 0x0D;
+inline constexpr std::uint8_t Shift = 0x10;
+inline constexpr std::uint8_t Space = 0x20;
+inline constexpr std::uint8_t Subtract = 0x6D;  // the numeric keypad's minus
+inline constexpr bool IsDigit(std::uint8_t key) { return key >= '0' && key <= '9'; }
+inline constexpr bool IsLetter(std::uint8_t key) { return key >= 'A' && key <= 'Z'; }
+}  // namespace vk
+
 struct KeyEvent {
     std::uint8_t virtualKey = 0;
     bool keyUp = false;

@@ -19,8 +19,8 @@ public:
         steps_.push_back({KeyEvent{key, true}, pause});
     }
     void Tap(std::uint8_t key) {
-        Down(key, KeyDelay);
-        Up(key, KeyDelay);
+        Down(key, kKeyDelay);
+        Up(key, kKeyDelay);
     }
     void Pause(std::chrono::milliseconds pause) { steps_.back().pauseAfter += pause; }
     // Taps every character; false when one has no safe key.
@@ -47,14 +47,14 @@ std::optional<std::uint8_t> VirtualKeyFor(char c) {
     if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c);
     if (c >= 'A' && c <= 'Z') return static_cast<std::uint8_t>(c);
     if (c >= 'a' && c <= 'z') return static_cast<std::uint8_t>(c - 'a' + 'A');
-    if (c == '-' || c == ':') return vk::KeypadMinus;
+    if (c == '-' || c == ':') return vk::Subtract;
     if (c == ' ') return vk::Space;
     return std::nullopt;
 }
 
 std::optional<std::vector<KeyStep>> BuildKeySequence(const CaptureKeys& capture) {
     SequenceBuilder keys;
-    keys.Down(vk::Shift, KeyDelay);
+    keys.Down(vk::Shift, kKeyDelay);
     if (capture.withOrder) {
         keys.TapText(CounterText(capture.counter));
         keys.TapSpaces();
@@ -67,12 +67,12 @@ std::optional<std::vector<KeyStep>> BuildKeySequence(const CaptureKeys& capture)
     for (char c : capture.code) {
         const auto key = VirtualKeyFor(c);
         if (!key) return std::nullopt;
-        keys.Down(*key, KeyDelay);
+        keys.Down(*key, kKeyDelay);
         keys.Up(*key, std::chrono::milliseconds{0});
     }
-    keys.Pause(KeyDelay);
-    keys.Up(vk::Shift, KeyDelay);
-    keys.Tap(vk::Enter);
+    keys.Pause(kKeyDelay);
+    keys.Up(vk::Shift, kKeyDelay);
+    keys.Tap(vk::Return);
     // A second Shift-up makes sure no Shift stays stuck in the target.
     keys.Up(vk::Shift, std::chrono::milliseconds{0});
     return keys.Take();

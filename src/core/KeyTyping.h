@@ -12,15 +12,8 @@
 
 namespace vm4417 {
 
-inline constexpr std::chrono::milliseconds KeyDelay{30};
-
-// Windows virtual-key codes used by the typing.
-namespace vk {
-inline constexpr std::uint8_t Enter = 0x0D;
-inline constexpr std::uint8_t Shift = 0x10;
-inline constexpr std::uint8_t Space = 0x20;
-inline constexpr std::uint8_t KeypadMinus = 0x6D;
-}  // namespace vk
+// The pause after key events, long enough for slow receiving programs.
+inline constexpr std::chrono::milliseconds kKeyDelay{30};
 
 // The virtual key that types `c` with Shift held, or nothing when no key is
 // safe for it. Digits and letters of either case use their own keys (lower

@@ -69,7 +69,7 @@ void MainWindow::FormActivate() {
 }
 
 void MainWindow::LoadOrCreateSettings() {
-    if (LoadSettings(files_, settings_)) return;
+    if (LoadSettings(files_, settings_) == SettingsLoad::Loaded) return;
     ApplyDefaults(settings_);
     if (!SaveSettings(files_, settings_)) {
         view_.ShowErrorBox(std::string(text::kSettingsSaveError));

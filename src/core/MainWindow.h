@@ -1,8 +1,10 @@
 #pragma once
-// The main window's behaviour: start-up, the option boxes, the capture cycle,
-// the operator's commands, the counter field and demo mode. It works on a
-// MainView and on the reader link, files, clock, key sink and sound it is
-// given, so the same logic serves any toolkit and runs in tests without one.
+// MainWindow is the main window's behaviour without any toolkit: start-up,
+// the option boxes, the capture cycle, the operator's commands, the counter
+// field and demo mode. It works on a MainView (drawn by TForm1, the Qt view,
+// or its Win32 twin) and on the reader link, files, clock, key sink and sound
+// it is given, so the same logic serves any toolkit and runs in tests
+// without one.
 
 #include <chrono>
 #include <cstdint>
@@ -49,34 +51,36 @@ class MainWindow {
 public:
     explicit MainWindow(const MainWindowServices& services);
 
-    // Start-up; the view calls it once, at the first activation.
+    // Start-up: settings, port scan, controls from the settings. The view
+    // calls it once, at the first activation of the window.
     void FormActivate();
 
-    // A box changed state (by a click); runs its handler.
+    // A box changed state (by a click); runs its handler. Each handler copies
+    // its box into the settings record in memory.
     void CheckBoxClick(Control box);
-    void CheckBox1Click();
-    void CheckBox2Click();
-    void CheckBox3Click();
-    void CheckBox4Click();
-    void CheckBox5Click();
-    void CheckBox6Click();
-    void CheckBox7Click();
-    void CheckBox8Click() {}
-    void CheckBox9Click();
-    void CheckBox10Click();
+    void CheckBox1Click();   // "Kód čipu do klávesnice": type captures; shows the two below
+    void CheckBox2Click();   // "Zhasnutí LED po přijetí kódu": LED off after a capture
+    void CheckBox3Click();   // "Pořadí do klávesnice": type the order number first
+    void CheckBox4Click();   // "Čas do klávesnice": type the time first
+    void CheckBox5Click();   // "Minimalizovat po spuštění": minimise at the next start
+    void CheckBox6Click();   // "Ukládat na disk": append captures to the daily log
+    void CheckBox7Click();   // "Zvukový signál": a sound for each capture
+    void CheckBox8Click() {} // "Family" (hidden): nothing
+    void CheckBox9Click();   // "CRC" (hidden): stored, never used
+    void CheckBox10Click();  // "Dekadický kód": codes in decimal
 
-    void Timer1Timer();
-    void Timer2Timer();
+    void Timer1Timer();  // poll timer (333 ms): one poll, and a capture when a frame came
+    void Timer2Timer();  // demo timer (2000 ms): one invented capture
 
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn3Click();
-    void BitBtn4Click();
-    void BitBtn5Click();
-    void BitBtn6Click();
-    void BitBtn7Click();
-    void BitBtn8Click();
-    void SpeedButton1Click();
+    void BitBtn1Click();       // "Zablokování": block the reader
+    void BitBtn2Click();       // "Odblokování": unblock the reader
+    void BitBtn3Click();       // "Rozsviť LED": light the reader's LED
+    void BitBtn4Click();       // "Zhasni LED": darken the reader's LED
+    void BitBtn5Click();       // "Opakované čtení čipu": repeat a read into the status bar
+    void BitBtn6Click();       // "Nuluj pořadí": order number back to 0
+    void BitBtn7Click();       // "Konec programu": close the port, save the settings, end
+    void BitBtn8Click();       // "Demo" / "Stop": start or stop demo captures
+    void SpeedButton1Click();  // the telephone picture: the maker-information window
     // The focus left the counter field for another control of this window.
     // False when the text was refused (an error box was shown).
     bool Edit1Exit();

@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+#include "Status.h"
+
 namespace vm4417 {
 
 struct LineSettings {
@@ -49,6 +51,16 @@ public:
     // Drops DTR, then RTS. True when both succeeded (a device without modem
     // lines counts as success).
     virtual bool DropModemLines() = 0;
+    // True once the line has seen its device go away (hang-up, unplugged,
+    // removed). From then on every Write and Read fails at once; only a new
+    // Open of the port can bring the reader back.
+    virtual bool IsLost() const = 0;
+};
+
+// A port as Open leaves it: a line exactly when the status is Ok.
+struct OpenedLine {
+    std::unique_ptr<SerialLine> line;
+    Status status;
 };
 
 // Opens ports by number. Which device a number means is the backend's
@@ -58,10 +70,9 @@ public:
     virtual ~SerialPorts() = default;
 
     // Opens port `number` exclusively and configures it. Every step is
-    // attempted; null unless all succeeded. A failed attempt leaves nothing
-    // open.
-    virtual std::unique_ptr<SerialLine> Open(std::uint8_t number,
-                                             const PortConfig& config) = 0;
+    // attempted; no line unless all succeeded, and then the status says why
+    // (the first failure). A failed attempt leaves nothing open.
+    virtual OpenedLine Open(std::uint8_t number, const PortConfig& config) = 0;
 };
 
 }  // namespace vm4417

@@ -25,7 +25,7 @@ std::vector<std::uint8_t> KeysDown(const std::vector<KeyEvent>& events) {
 
 std::vector<std::uint8_t> Keys(std::string_view text) {
     std::vector<std::uint8_t> keys;
-    for (char c : text) keys.push_back(c == ':' || c == '-' ? vk::KeypadMinus : static_cast<std::uint8_t>(c));
+    for (char c : text) keys.push_back(c == ':' || c == '-' ? vk::Subtract : static_cast<std::uint8_t>(c));
     return keys;
 }
 
@@ -44,14 +44,14 @@ TEST_F(Typing, TheExampleWithOrderAndTime) {
     for (auto k : Keys("09:41:05")) expected.push_back(k);
     expected.insert(expected.end(), 5, vk::Space);
     for (auto k : Keys("00000A1B2C3D")) expected.push_back(k);
-    expected.push_back(vk::Enter);
+    expected.push_back(vk::Return);
     EXPECT_EQ(KeysDown(sink.events), expected);
 
     const auto n = sink.events.size();
     ASSERT_GE(n, 4u);
     EXPECT_EQ(sink.events[n - 4], (KeyEvent{vk::Shift, true}));
-    EXPECT_EQ(sink.events[n - 3], (KeyEvent{vk::Enter, false}));
-    EXPECT_EQ(sink.events[n - 2], (KeyEvent{vk::Enter, true}));
+    EXPECT_EQ(sink.events[n - 3], (KeyEvent{vk::Return, false}));
+    EXPECT_EQ(sink.events[n - 2], (KeyEvent{vk::Return, true}));
     EXPECT_EQ(sink.events[n - 1], (KeyEvent{vk::Shift, true}));
     for (const KeyEvent& e : sink.events) EXPECT_EQ(e.scanCode, 1);
 }
@@ -98,7 +98,7 @@ TEST_F(Typing, CodesAreTypedWithSafeKeysAndAtTheirFullLength) {
     };
     const Case cases[] = {
         // A negative decimal code: keypad minus, never 0x2D (Insert pastes).
-        {"-16", {vk::KeypadMinus, '1', '6'}},
+        {"-16", {vk::Subtract, '1', '6'}},
         // Lower-case hex: letter keys, never 0x61..0x66 (keypad cursor keys).
         {"00000a1b2c3d", Keys("00000A1B2C3D")},
         // A 10-digit decimal code keeps all of its digits; a short demo code

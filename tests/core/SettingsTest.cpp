@@ -29,7 +29,7 @@ protected:
 
 TEST_F(SettingsFile, FirstStartWritesTheDefaults) {
     ReaderSettings settings;
-    ASSERT_FALSE(LoadSettings(files, settings));
+    ASSERT_EQ(LoadSettings(files, settings), SettingsLoad::Missing);
     ApplyDefaults(settings);
     ASSERT_TRUE(SaveSettings(files, settings));
     EXPECT_EQ(ReadFileBytes(settingsPath), (Bytes{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -46,12 +46,12 @@ TEST_F(SettingsFile, DefaultsLeaveTypingCrcAndReservedBytesAlone) {
 TEST_F(SettingsFile, ShortFilesReplaceOnlyTheBytesPresent) {
     ReaderSettings settings;
     WriteFileBytes(settingsPath, {});
-    EXPECT_TRUE(LoadSettings(files, settings));
+    EXPECT_EQ(LoadSettings(files, settings), SettingsLoad::Loaded);
     EXPECT_EQ(settings, ReaderSettings{});
 
     WriteFileBytes(settingsPath, {3, 1, 1, 1, 0});
     settings.SoundSignal = 1;
-    EXPECT_TRUE(LoadSettings(files, settings));
+    EXPECT_EQ(LoadSettings(files, settings), SettingsLoad::Loaded);
     EXPECT_EQ(settings.PortNumber, 3);
     EXPECT_EQ(settings.CodeToKeys, 1);
     EXPECT_EQ(settings.LedOffAfterCode, 0);
@@ -70,7 +70,7 @@ TEST_F(SettingsFile, RoundTripKeepsEveryByteAndTheCounterIsLittleEndian) {
     const Bytes odd{7, 5, 0, 2, 9, 0, 3, 0xFF, 0x78, 0x56, 0x34, 0x12, 4, 1, 0xAB, 0xCD, 0x99};
     WriteFileBytes(settingsPath, odd);
     ReaderSettings loaded;
-    ASSERT_TRUE(LoadSettings(files, loaded));
+    ASSERT_EQ(LoadSettings(files, loaded), SettingsLoad::Loaded);
     EXPECT_EQ(loaded.StoredCounter, 0x12345678u);
     ASSERT_TRUE(SaveSettings(files, loaded));
     EXPECT_EQ(ReadFileBytes(settingsPath), Bytes(odd.begin(), odd.begin() + 16));
@@ -111,7 +111,7 @@ TEST_F(SettingsFile, ADirectoryInThePlaceOfTheFileFailsBothWays) {
     ReaderSettings settings;
     settings.PortNumber = 4;
     EXPECT_FALSE(SaveSettings(files, settings));
-    EXPECT_FALSE(LoadSettings(files, settings)) << "a directory has no settings to read";
+    EXPECT_EQ(LoadSettings(files, settings), SettingsLoad::Unreadable) << "a directory has no settings to read";
     EXPECT_EQ(settings.PortNumber, 4);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
@@ -122,7 +122,7 @@ TEST_F(SettingsFile, ARemovedWorkingDirectoryFailsWithoutTouchingTheRecord) {
     ASSERT_EQ(rmdir(gone.path().c_str()), 0);
     ReaderSettings settings;
     settings.PortNumber = 12;
-    EXPECT_FALSE(LoadSettings(files, settings));
+    EXPECT_EQ(LoadSettings(files, settings), SettingsLoad::Missing);
     EXPECT_FALSE(SaveSettings(files, settings));
     EXPECT_EQ(settings.PortNumber, 12);
 }
@@ -138,7 +138,7 @@ TEST_F(SettingsFile, LongPathsAreUsedWhole) {
     ASSERT_TRUE(SaveSettings(files, settings));
     EXPECT_TRUE(test::Exists(deep + "/VM4417.INI"));
     ReaderSettings loaded;
-    ASSERT_TRUE(LoadSettings(files, loaded));
+    ASSERT_EQ(LoadSettings(files, loaded), SettingsLoad::Loaded);
     EXPECT_EQ(loaded.PortNumber, 17);
 }
 

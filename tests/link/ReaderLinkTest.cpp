@@ -91,11 +91,11 @@ TEST(PortOpening, TheActiveConsoleIsNeverOpened) {
 
     TermiosSerialPorts guarded(SerialLocations{dir.path(), consoles, "/dev"});
     EXPECT_TRUE(guarded.IsActiveConsole(dir / "COM5"));
-    EXPECT_EQ(guarded.Open(kPort, ReaderPortConfig()), nullptr);
+    EXPECT_EQ(guarded.Open(kPort, ReaderPortConfig()).line, nullptr);
 
     std::ofstream(consoles) << "tty0\n";
     EXPECT_FALSE(guarded.IsActiveConsole(dir / "COM5"));
-    EXPECT_NE(guarded.Open(kPort, ReaderPortConfig()), nullptr);
+    EXPECT_NE(guarded.Open(kPort, ReaderPortConfig()).line, nullptr);
 }
 
 TEST(PortOpening, APortIsExclusiveAndFailedOpensLeakNothing) {
@@ -104,15 +104,15 @@ TEST(PortOpening, APortIsExclusiveAndFailedOpensLeakNothing) {
     ASSERT_TRUE(sim.Start().ok());
     TermiosSerialPorts ports(SerialLocations{dir.path(), "/nonexistent", "/dev"});
     auto first = ports.Open(kPort, ReaderPortConfig());
-    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first.line, nullptr);
     const int descriptors = OpenDescriptorCount();
     for (int i = 0; i < 50; ++i) {
-        EXPECT_EQ(ports.Open(kPort, ReaderPortConfig()), nullptr) << "a second user of the port";
-        EXPECT_EQ(ports.Open(kPort + 1, ReaderPortConfig()), nullptr) << "a port that does not exist";
+        EXPECT_EQ(ports.Open(kPort, ReaderPortConfig()).line, nullptr) << "a second user of the port";
+        EXPECT_EQ(ports.Open(kPort + 1, ReaderPortConfig()).line, nullptr) << "a port that does not exist";
     }
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
-    first.reset();
-    EXPECT_NE(ports.Open(kPort, ReaderPortConfig()), nullptr) << "free again after closing";
+    first.line.reset();
+    EXPECT_NE(ports.Open(kPort, ReaderPortConfig()).line, nullptr) << "free again after closing";
 }
 
 TEST_F(ReaderLinkTest, IdentificationNeedsAWellFramedReply) {

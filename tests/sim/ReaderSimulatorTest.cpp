@@ -21,6 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using vm4417::posix::WriteAll;
 namespace fs = std::filesystem;
 
 constexpr std::string_view kCode = "0123456789ABCD";

@@ -156,7 +156,7 @@ TEST_F(Commands, ExitClosesThePortSavesEverythingAndClosesTheWindow) {
     EXPECT_EQ(saved.StoredCounter, 1u);
     EXPECT_EQ(saved.SaveToDisk, 1);
     EXPECT_EQ(saved.SoundSignal, 0);
-    EXPECT_NE(ports.Open(3, ReaderPortConfig()), nullptr) << "the port was released";
+    EXPECT_NE(ports.Open(3, ReaderPortConfig()).line, nullptr) << "the port was released";
 }
 
 TEST_F(Commands, AFailingSaveAtExitShowsItsBoxAndStillCloses) {

@@ -213,7 +213,7 @@ TEST_F(WindowTest, APortThatOpensButDoesNotAnswerIsClosedAgain) {
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{300ms, 300ms}));
     EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM27");
     // The silent port was closed: it can be opened again.
-    EXPECT_NE(ports.Open(29, ReaderPortConfig()), nullptr);
+    EXPECT_NE(ports.Open(29, ReaderPortConfig()).line, nullptr);
 }
 
 }  // namespace

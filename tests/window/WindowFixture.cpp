@@ -10,7 +10,7 @@ void WindowTest::StoreSettings(const ReaderSettings& settings) {
 
 ReaderSettings WindowTest::StoredSettings() {
     ReaderSettings settings;
-    EXPECT_TRUE(LoadSettings(files, settings));
+    EXPECT_EQ(LoadSettings(files, settings), SettingsLoad::Loaded);
     return settings;
 }
 

@@ -10,8 +10,8 @@ class PosixFileStore final : public FileStore {
 public:
     std::optional<std::string> PathInWorkingDirectory(std::string_view name) override;
     FileReadResult ReadPrefix(const std::string& path, std::size_t maxBytes) override;
-    bool ReplaceDurably(const std::string& path, std::span<const std::uint8_t> bytes) override;
-    bool AppendDurably(const std::string& path, std::string_view text) override;
+    Status ReplaceDurably(const std::string& path, std::span<const std::uint8_t> bytes) override;
+    Status AppendDurably(const std::string& path, std::string_view text) override;
 };
 
 }  // namespace vm4417

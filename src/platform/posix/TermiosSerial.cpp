@@ -14,31 +14,17 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "PosixIo.h"
+
 namespace vm4417 {
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
+using posix::ErrnoStatus;
+using posix::PollUntil;
+using posix::SteadyClock;
+using posix::UniqueFd;
 constexpr std::chrono::seconds kWriteBound{1};
-
-timespec ToTimespec(SteadyClock::duration d) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-    return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-}
-
-// Waits for `events` on fd until `deadline`; the revents, or 0 on time-out.
-short WaitFor(int fd, short events, SteadyClock::time_point deadline) {
-    for (;;) {
-        const auto left = deadline - SteadyClock::now();
-        if (left <= SteadyClock::duration::zero()) return 0;
-        pollfd p{fd, events, 0};
-        const timespec timeout = ToTimespec(left);
-        const int rc = ppoll(&p, 1, &timeout, nullptr);
-        if (rc > 0) return p.revents;
-        if (rc == 0) return 0;
-        if (errno != EINTR) return POLLERR;
-    }
-}
 
 speed_t SpeedConstant(int baudRate) {
     switch (baudRate) {
@@ -99,11 +85,10 @@ bool RaiseModemLines(int fd) {
 
 class TermiosLine final : public SerialLine {
 public:
-    TermiosLine(int fd, ReadTimeouts timeouts) : fd_(fd), timeouts_(timeouts) {}
+    TermiosLine(UniqueFd fd, ReadTimeouts timeouts) : fd_(std::move(fd)), timeouts_(timeouts) {}
     ~TermiosLine() override {
         // Lift the exclusive mode so that the next open of the device works.
-        ioctl(fd_, TIOCNXCL);
-        close(fd_);
+        ioctl(fd_.Get(), TIOCNXCL);
     }
     TermiosLine(const TermiosLine&) = delete;
     TermiosLine& operator=(const TermiosLine&) = delete;
@@ -111,52 +96,60 @@ public:
     bool Write(std::span<const std::uint8_t> bytes) override;
     std::vector<std::uint8_t> Read(std::size_t count) override;
     bool DropModemLines() override {
-        const bool dtr = ChangeModemLine(fd_, TIOCMBIC, TIOCM_DTR);
-        const bool rts = ChangeModemLine(fd_, TIOCMBIC, TIOCM_RTS);
+        const bool dtr = ChangeModemLine(fd_.Get(), TIOCMBIC, TIOCM_DTR);
+        const bool rts = ChangeModemLine(fd_.Get(), TIOCMBIC, TIOCM_RTS);
         return dtr && rts;
     }
+    bool IsLost() const override { return lost_; }
 
 private:
-    int fd_;
+    // A hang-up, an unplugged adapter (EIO, ENODEV, ENXIO) or a closed
+    // pseudo-terminal (read() returning 0 while poll reports data) means the
+    // device is gone for good: this descriptor will never work again.
+    void NoteGoneIf(bool gone) { lost_ = lost_ || gone; }
+    static bool MeansGone(int error) {
+        return error == EIO || error == ENODEV || error == ENXIO || error == EBADF;
+    }
+
+    UniqueFd fd_;
     ReadTimeouts timeouts_;
+    bool lost_ = false;
 };
 
 bool TermiosLine::Write(std::span<const std::uint8_t> bytes) {
-    const auto deadline = SteadyClock::now() + kWriteBound;
-    while (!bytes.empty()) {
-        const ssize_t n = write(fd_, bytes.data(), bytes.size());
-        if (n > 0) {
-            bytes = bytes.subspan(static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return false;
-        const short revents = WaitFor(fd_, POLLOUT, deadline);
-        if (revents == 0 || (revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
-    }
-    return true;
+    if (lost_) return false;
+    const posix::WriteOutcome outcome = posix::WriteAll(fd_.Get(), bytes, kWriteBound);
+    if (!outcome.error.empty()) NoteGoneIf(MeansGone(outcome.errorNumber));
+    return outcome.error.empty();
 }
 
 std::vector<std::uint8_t> TermiosLine::Read(std::size_t count) {
+    std::vector<std::uint8_t> received;
+    if (lost_) return received;
     const auto start = SteadyClock::now();
     const auto overall = start + timeouts_.perByte * static_cast<long>(count) + timeouts_.constant;
-    std::vector<std::uint8_t> received;
     received.reserve(count);
     SteadyClock::time_point latestByte{};
     while (received.size() < count) {
         auto deadline = overall;
         if (!received.empty()) deadline = std::min(deadline, latestByte + timeouts_.interByte);
-        const short revents = WaitFor(fd_, POLLIN, deadline);
+        const short revents = PollUntil(fd_.Get(), POLLIN, deadline);
         if (revents == 0) break;
-        // A vanished device reports an error or a hang-up with nothing to read.
-        if (!(revents & POLLIN)) break;
+        if (!(revents & POLLIN)) {
+            NoteGoneIf((revents & (POLLHUP | POLLNVAL)) != 0);
+            break;
+        }
         std::uint8_t buffer[256];
         const std::size_t wanted = std::min(sizeof buffer, count - received.size());
-        const ssize_t n = read(fd_, buffer, wanted);
+        const ssize_t n = read(fd_.Get(), buffer, wanted);
         if (n > 0) {
             received.insert(received.end(), buffer, buffer + n);
             latestByte = SteadyClock::now();
-        } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+        } else if (n == 0) {
+            NoteGoneIf(true);
+            break;
+        } else if (errno != EINTR && errno != EAGAIN) {
+            NoteGoneIf(MeansGone(errno));
             break;
         }
     }
@@ -165,19 +158,27 @@ std::vector<std::uint8_t> TermiosLine::Read(std::size_t count) {
 
 // Opens without becoming the controlling terminal and without waiting for a
 // carrier, and makes sure no other program (or second instance) shares it.
-int OpenExclusively(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
-        close(fd);
-        return -1;
+Status OpenExclusively(const std::string& path, UniqueFd& fd) {
+    fd.Reset(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.IsValid()) return ErrnoStatus("open", path, errno);
+    if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        fd.Reset();
+        return ErrnoStatus("flock", path, error);
     }
-    return fd;
+    if (ioctl(fd.Get(), TIOCEXCL) != 0) {
+        const int error = errno;
+        fd.Reset();
+        return ErrnoStatus("TIOCEXCL", path, error);
+    }
+    return Status::Success();
 }
 
-bool IsCharacterDevice(const std::string& path) {
+Status CheckCharacterDevice(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+    if (stat(path.c_str(), &st) != 0) return ErrnoStatus("stat", path, errno);
+    if (!S_ISCHR(st.st_mode)) return Status::Failure(Fault::WrongKind, path + ": not a terminal device");
+    return Status::Success();
 }
 
 }  // namespace
@@ -220,18 +221,29 @@ bool TermiosSerialPorts::IsActiveConsole(const std::string& path) const {
     return false;
 }
 
-std::unique_ptr<SerialLine> TermiosSerialPorts::Open(std::uint8_t number,
-                                                     const PortConfig& config) {
+OpenedLine TermiosSerialPorts::Open(std::uint8_t number, const PortConfig& config) {
     const auto path = DevicePath(number);
-    if (!path || !IsCharacterDevice(*path) || IsActiveConsole(*path)) return nullptr;
-    const int fd = OpenExclusively(*path);
-    if (fd < 0) return nullptr;
+    if (!path) {
+        return {nullptr, Status::Failure(Fault::Missing, "COM" + std::to_string(number) +
+                                                             ": no device for this port number")};
+    }
+    if (Status device = CheckCharacterDevice(*path); !device.Ok()) return {nullptr, device};
+    if (IsActiveConsole(*path)) {
+        return {nullptr, Status::Failure(Fault::Console, *path + ": the system console")};
+    }
+    UniqueFd fd;
+    if (Status opened = OpenExclusively(*path, fd); !opened.Ok()) return {nullptr, opened};
+    const int raw = fd.Get();
     // From here the line owns the descriptor, so every failure releases it.
-    auto line = std::make_unique<TermiosLine>(fd, config.timeouts);
-    const bool configured = ApplyLineSettings(fd, config.line);
-    const bool modemLines = !config.raiseModemLines || RaiseModemLines(fd);
-    if (!configured || !modemLines) return nullptr;
-    return line;
+    auto line = std::make_unique<TermiosLine>(std::move(fd), config.timeouts);
+    Status status = ApplyLineSettings(raw, config.line)
+                        ? Status::Success()
+                        : ErrnoStatus("tcsetattr", *path, errno);
+    if (config.raiseModemLines && !RaiseModemLines(raw) && status.Ok()) {
+        status = ErrnoStatus("TIOCMBIS", *path, errno);
+    }
+    if (!status.Ok()) return {nullptr, status};
+    return {std::move(line), status};
 }
 
 }  // namespace vm4417

@@ -27,7 +27,7 @@ public:
     // Locations from the environment (VM4417_PORT_DIR).
     static SerialLocations LocationsFromEnvironment();
 
-    std::unique_ptr<SerialLine> Open(std::uint8_t number, const PortConfig& config) override;
+    OpenedLine Open(std::uint8_t number, const PortConfig& config) override;
 
     // The device names that port `number` may mean, in order of preference.
     std::vector<std::string> CandidatePaths(std::uint8_t number) const;

@@ -18,23 +18,17 @@ namespace {
 
 // The keysym of the key that carries `virtualKey` on a Windows keyboard.
 // Letters name the unshifted (lower-case) keysym, which is what the letter
-// keys carry in every map; the keypad digits are those of NumLock on.
+// keys carry in every map.
 std::optional<KeySym> KeysymFor(std::uint8_t virtualKey) {
-    if (virtualKey >= 0x30 && virtualKey <= 0x39) return XK_0 + (virtualKey - 0x30);
-    if (virtualKey >= 0x41 && virtualKey <= 0x5A) return XK_a + (virtualKey - 0x41);
-    if (virtualKey >= 0x60 && virtualKey <= 0x69) return XK_KP_0 + (virtualKey - 0x60);
+    if (vk::IsDigit(virtualKey)) return XK_0 + (virtualKey - '0');
+    if (vk::IsLetter(virtualKey)) return XK_a + (virtualKey - 'A');
     switch (virtualKey) {
-        case 0x0D: return XK_Return;
-        case 0x10: return XK_Shift_L;
-        case 0x20: return XK_space;
-        case 0x6D: return XK_KP_Subtract;
+        case vk::Return: return XK_Return;
+        case vk::Shift: return XK_Shift_L;
+        case vk::Space: return XK_space;
+        case vk::Subtract: return XK_KP_Subtract;
         default: return std::nullopt;
     }
-}
-
-// The typing never uses the keypad digits, so a map without them still types.
-bool NeededForTyping(std::uint8_t virtualKey) {
-    return !(virtualKey >= 0x60 && virtualKey <= 0x69);
 }
 
 // What the error handlers found out about one connection.
@@ -199,11 +193,10 @@ bool XTestKeySink::Begin() {
     TakeMapChanges(connection.link, connection.xkbEventType);
     bool complete = true;
     for (std::size_t virtualKey = 0; virtualKey < connection.keycodes.size(); ++virtualKey) {
-        const auto vk = static_cast<std::uint8_t>(virtualKey);
-        const auto keysym = KeysymFor(vk);
+        const auto keysym = KeysymFor(static_cast<std::uint8_t>(virtualKey));
         KeyCode& keycode = connection.keycodes[virtualKey];
         keycode = keysym ? XKeysymToKeycode(connection.link.display, *keysym) : 0;
-        if (keysym && keycode == 0 && NeededForTyping(vk)) complete = false;
+        if (keysym && keycode == 0) complete = false;
     }
     return complete && !connection.link.broken;
 }

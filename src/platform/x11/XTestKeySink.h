@@ -10,9 +10,9 @@
 namespace vm4417 {
 
 // Each Windows virtual-key code goes to the key that carries it on a Windows
-// keyboard, looked up in the server's current keyboard map: the digit row
-// (0x30..0x39), the letter keys (0x41..0x5A), Space, Return, left Shift, the
-// keypad minus (0x6D) and the keypad digits (0x60..0x69). Events are sent as
+// keyboard, looked up in the server's current keyboard map: the digit row,
+// the letter keys, Space, Return, left Shift and the keypad minus (the
+// codes of KeySink.h). Events are sent as
 // given: no modifier is added, locked or released behind the caller's back.
 //
 // A missing display, a server without XTest or a server that goes away never
