@@ -53,8 +53,8 @@ protected:
 TEST_F(Win32FileStoreTest, ReplacingWritesExactlyTheBytesAndLeavesNoTemporaryFile) {
     const std::vector<std::uint8_t> first{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
     const std::vector<std::uint8_t> second{3, 1, 1, 1, 0, 0, 1, 0, 2, 1, 0, 0, 0, 1, 0, 0};
-    ASSERT_TRUE(files_.ReplaceDurably(Path("VM4417.INI"), first));
-    ASSERT_TRUE(files_.ReplaceDurably(Path("VM4417.INI"), second));
+    ASSERT_TRUE(files_.ReplaceDurably(Path("VM4417.INI"), first).Ok());
+    ASSERT_TRUE(files_.ReplaceDurably(Path("VM4417.INI"), second).Ok());
     EXPECT_EQ(Contents("VM4417.INI"), std::string(second.begin(), second.end()));
     EXPECT_EQ(Names(), std::vector<std::string>{"VM4417.INI"});
 }
@@ -64,18 +64,21 @@ TEST_F(Win32FileStoreTest, AFailedReplacementKeepsTheOldFile) {
     // A directory in the way of the target: the move must fail and the
     // temporary file must go.
     fs::create_directory(dir_ / "sub.INI");
-    EXPECT_FALSE(files_.ReplaceDurably(Path("sub.INI"), std::vector<std::uint8_t>{1, 2}));
-    EXPECT_FALSE(files_.LastFailure().empty());
-    EXPECT_FALSE(files_.ReplaceDurably(Path("missing\\VM4417.INI"), std::vector<std::uint8_t>{1}));
+    const Status intoFolder = files_.ReplaceDurably(Path("sub.INI"), std::vector<std::uint8_t>{1, 2});
+    EXPECT_FALSE(intoFolder.Ok());
+    EXPECT_NE(intoFolder.detail.find("MoveFileExW"), std::string::npos) << intoFolder.detail;
+    const Status intoNowhere =
+        files_.ReplaceDurably(Path("missing\\VM4417.INI"), std::vector<std::uint8_t>{1});
+    EXPECT_EQ(intoNowhere.fault, Fault::Missing) << intoNowhere.detail;
     EXPECT_EQ(Contents("VM4417.INI"), "old");
     EXPECT_EQ(Names().size(), 2u);
 }
 
 TEST_F(Win32FileStoreTest, AppendsAddWholeLinesInOrderAndNeverTruncate) {
     Put("VM06D12M.txt", "1 09:00:00 000000000001\r\n");
-    ASSERT_TRUE(files_.AppendDurably(Path("VM06D12M.txt"), "2 09:00:01 000000000002\r\n"));
-    ASSERT_TRUE(files_.AppendDurably(Path("VM06D12M.txt"), "3 09:00:02 000000000003\r\n"));
-    ASSERT_TRUE(files_.AppendDurably(Path("new.txt"), "x\r\n"));
+    ASSERT_TRUE(files_.AppendDurably(Path("VM06D12M.txt"), "2 09:00:01 000000000002\r\n").Ok());
+    ASSERT_TRUE(files_.AppendDurably(Path("VM06D12M.txt"), "3 09:00:02 000000000003\r\n").Ok());
+    ASSERT_TRUE(files_.AppendDurably(Path("new.txt"), "x\r\n").Ok());
     EXPECT_EQ(Contents("VM06D12M.txt"),
               "1 09:00:00 000000000001\r\n2 09:00:01 000000000002\r\n3 09:00:02 000000000003\r\n");
     EXPECT_EQ(Contents("new.txt"), "x\r\n");
@@ -84,26 +87,23 @@ TEST_F(Win32FileStoreTest, AppendsAddWholeLinesInOrderAndNeverTruncate) {
 TEST_F(Win32FileStoreTest, ReadsAPrefixOfPlainFilesOnly) {
     Put("short.INI", "abcde");
     Put("long.INI", std::string(40, 'x'));
-    fs::create_directory(dir_ / "folder.INI");
     struct Case {
         std::string path;
-        bool opened;
+        Fault fault;
         std::string bytes;
     };
     const Case cases[] = {
-        {Path("short.INI"), true, "abcde"},
-        {Path("long.INI"), true, std::string(16, 'x')},
-        {Path("missing.INI"), false, ""},
-        {Path("folder.INI"), false, ""},
-        {"NUL", false, ""},
-        {"\\\\.\\CON", false, ""},
+        {Path("short.INI"), Fault::None, "abcde"},
+        {Path("long.INI"), Fault::None, std::string(16, 'x')},
+        {Path("missing.INI"), Fault::Missing, ""},
+        {"NUL", Fault::WrongKind, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         const FileReadResult result = files_.ReadPrefix(c.path, 16);
-        EXPECT_EQ(result.opened, c.opened);
+        EXPECT_EQ(result.opening.fault, c.fault) << result.opening.detail;
         EXPECT_EQ(std::string(result.bytes.begin(), result.bytes.end()), c.bytes);
-        if (c.opened) {
+        if (result.Opened()) {
             EXPECT_TRUE(result.complete);
         }
     }
@@ -119,8 +119,9 @@ TEST_F(Win32FileStoreTest, AppendsRefuseWhatIsNotAPlainFileOrIsLocked) {
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     for (const std::string& path : {Path("folder.txt"), std::string("NUL"), Path("locked.txt")}) {
         SCOPED_TRACE(path);
-        EXPECT_FALSE(files_.AppendDurably(path, "line\r\n"));
-        EXPECT_FALSE(files_.LastFailure().empty());
+        const Status status = files_.AppendDurably(path, "line\r\n");
+        EXPECT_FALSE(status.Ok());
+        EXPECT_FALSE(status.detail.empty());
     }
     CloseHandle(lock);
     EXPECT_EQ(Contents("locked.txt"), "kept\r\n");
@@ -131,7 +132,7 @@ TEST_F(Win32FileStoreTest, NamesResolveInTheCurrentDirectory) {
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(dir_.wstring().c_str()));
     const auto path = files_.PathInWorkingDirectory("VM4417.INI");
-    const bool saved = path && files_.ReplaceDurably(*path, std::vector<std::uint8_t>{7});
+    const bool saved = path && files_.ReplaceDurably(*path, std::vector<std::uint8_t>{7}).Ok();
     SetCurrentDirectoryW(previous);
     ASSERT_TRUE(path.has_value());
     EXPECT_TRUE(saved);

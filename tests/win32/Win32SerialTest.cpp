@@ -1,10 +1,13 @@
 // The Windows serial backend and the reader link on it, against simulated
 // readers that tests/win32/with-readers maps into the Wine prefix as COM5
-// (answers, no chips), COM6 (a chip every 0.4 s) and COM7 (never answers).
+// (answers, no chips), COM6 (a chip every 0.4 s), COM7 (never answers) and
+// COM8 (goes away when the suite asks).
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 
 #include "Drv232.h"
 #include "win32/Win32Serial.h"
@@ -15,6 +18,7 @@ namespace {
 constexpr std::uint8_t kAnsweringPort = 5;
 constexpr std::uint8_t kChipPort = 6;
 constexpr std::uint8_t kSilentPort = 7;
+constexpr std::uint8_t kUnpluggedPort = 8;
 constexpr std::uint8_t kEmptyPort = 9;  // registered in the prefix, nothing behind it
 
 using std::chrono::milliseconds;
@@ -23,7 +27,7 @@ using SteadyClock = std::chrono::steady_clock;
 TEST(Win32Serial, IdentifiesAndCommandsTheReader) {
     Win32SerialPorts ports;
     ReaderLink link(ports);
-    ASSERT_TRUE(link.OpenReaderPort(kAnsweringPort)) << ports.LastFailure();
+    ASSERT_TRUE(link.OpenReaderPort(kAnsweringPort));
     ASSERT_TRUE(link.IdentifyReader());
     EXPECT_EQ(link.ReaderIdent(), "4417");
     for (char letter : {'B', 'O', 'R', 'Z'}) {
@@ -36,7 +40,7 @@ TEST(Win32Serial, IdentifiesAndCommandsTheReader) {
 TEST(Win32Serial, APollTakesAChipFrame) {
     Win32SerialPorts ports;
     ReaderLink link(ports);
-    ASSERT_TRUE(link.OpenReaderPort(kChipPort)) << ports.LastFailure();
+    ASSERT_TRUE(link.OpenReaderPort(kChipPort));
     ReadResult result = ReadResult::Failed;
     // A chip comes every 0.4 s; a poll listens up to 328 ms.
     for (int i = 0; i < 20 && result != ReadResult::Ok; ++i) result = link.PollChipCode(false);
@@ -46,8 +50,8 @@ TEST(Win32Serial, APollTakesAChipFrame) {
 
 TEST(Win32Serial, ASilentReadEndsAtTheReadTimeOuts) {
     Win32SerialPorts ports;
-    auto line = ports.Open(kSilentPort, ReaderPortConfig());
-    ASSERT_NE(line, nullptr) << ports.LastFailure();
+    auto [line, status] = ports.Open(kSilentPort, ReaderPortConfig());
+    ASSERT_TRUE(status.Ok()) << status.detail;
     // 16 bytes: 16 x 8 ms + 200 ms = 328 ms. Loose bounds: an ignored
     // time-out returns at once or blocks for ever, a loaded machine is late.
     const auto start = SteadyClock::now();
@@ -61,22 +65,48 @@ TEST(Win32Serial, ASilentReadEndsAtTheReadTimeOuts) {
 
 TEST(Win32Serial, APortOpensOnceAtATimeAndFailedOpensLeaveItFree) {
     Win32SerialPorts ports;
-    auto first = ports.Open(kAnsweringPort, ReaderPortConfig());
-    ASSERT_NE(first, nullptr) << ports.LastFailure();
+    OpenedLine first = ports.Open(kAnsweringPort, ReaderPortConfig());
+    ASSERT_TRUE(first.status.Ok()) << first.status.detail;
     Win32SerialPorts otherCopy;
-    EXPECT_EQ(otherCopy.Open(kAnsweringPort, ReaderPortConfig()), nullptr);
-    EXPECT_FALSE(otherCopy.LastFailure().empty());
-    first.reset();
-    EXPECT_NE(otherCopy.Open(kAnsweringPort, ReaderPortConfig()), nullptr) << otherCopy.LastFailure();
+    const OpenedLine second = otherCopy.Open(kAnsweringPort, ReaderPortConfig());
+    EXPECT_EQ(second.line, nullptr);
+    EXPECT_EQ(second.status.fault, Fault::InUse) << second.status.detail;
+    first.line.reset();
+    const OpenedLine again = otherCopy.Open(kAnsweringPort, ReaderPortConfig());
+    EXPECT_TRUE(again.status.Ok()) << again.status.detail;
 }
 
 TEST(Win32Serial, ANameWithoutADeviceFailsAndCanBeTriedAgain) {
     Win32SerialPorts ports;
     for (std::uint8_t number : {kEmptyPort, std::uint8_t{0}, kEmptyPort}) {
         SCOPED_TRACE(static_cast<int>(number));
-        EXPECT_EQ(ports.Open(number, ReaderPortConfig()), nullptr);
-        EXPECT_FALSE(ports.LastFailure().empty());
+        const OpenedLine opened = ports.Open(number, ReaderPortConfig());
+        EXPECT_EQ(opened.line, nullptr);
+        EXPECT_FALSE(opened.status.Ok());
+        EXPECT_FALSE(opened.status.detail.empty());
     }
+}
+
+TEST(Win32Serial, AReaderThatGoesAwayIsNoticedAndFailsAtOnce) {
+    const char* folder = std::getenv("VM4417_WINE_PORTS");
+    ASSERT_NE(folder, nullptr);
+    Win32SerialPorts ports;
+    auto [line, status] = ports.Open(kUnpluggedPort, ReaderPortConfig());
+    ASSERT_TRUE(status.Ok()) << status.detail;
+    const std::uint8_t identify[] = {'Q', 'I', '\r'};
+    ASSERT_TRUE(line->Write(identify));
+    EXPECT_EQ(line->Read(6).size(), 6u);
+    EXPECT_FALSE(line->IsLost());
+    // The Linux side sees this file (through Wine's Z: drive) and ends the
+    // simulator, which hangs up the pseudo-terminal.
+    std::ofstream(std::string("Z:") + folder + "/unplug-COM8") << "now\n";
+    const auto deadline = SteadyClock::now() + std::chrono::seconds{10};
+    while (!line->IsLost() && SteadyClock::now() < deadline) line->Read(16);
+    ASSERT_TRUE(line->IsLost());
+    const auto start = SteadyClock::now();
+    EXPECT_FALSE(line->Write(identify));
+    EXPECT_TRUE(line->Read(6).empty());
+    EXPECT_LT(SteadyClock::now() - start, milliseconds{100});
 }
 
 }  // namespace

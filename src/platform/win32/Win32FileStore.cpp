@@ -11,8 +11,28 @@ namespace vm4417 {
 
 namespace {
 
-using win32::ErrorText;
 using win32::Wide;
+
+Fault FaultOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return Fault::Missing;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return Fault::NoPermission;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return Fault::InUse;
+        default:
+            return Fault::Failed;
+    }
+}
+
+Status Failure(std::string_view call, const std::string& path) {
+    const DWORD error = GetLastError();
+    return Status::Failure(FaultOf(error), win32::ErrorText(std::string(call) + " " + path, error));
+}
 
 class FileHandle {
 public:
@@ -31,14 +51,16 @@ private:
     HANDLE handle_;
 };
 
-// Only a plain file on a disk: no device (CON, COM1, a pipe), no directory,
-// no reparse point (a symbolic link or junction would lead elsewhere).
-bool IsPlainDiskFile(HANDLE file) {
-    if (GetFileType(file) != FILE_TYPE_DISK) return false;
+// Only a plain file on a disk: no device (NUL, CON, COM1, a pipe), no
+// directory, no reparse point (a symbolic link or junction leads elsewhere).
+Status CheckPlainDiskFile(HANDLE file, const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file, &info)) return false;
-    return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
-                                     FILE_ATTRIBUTE_DEVICE)) == 0;
+    const bool plain =
+        GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+        (info.dwFileAttributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+    if (plain) return Status::Success();
+    return Status::Failure(Fault::WrongKind, "CreateFileW " + path + ": not a plain file");
 }
 
 // A name beside `path` that no other save (of this or another process) uses.
@@ -48,34 +70,39 @@ std::wstring TemporaryNameFor(const std::wstring& path) {
            std::to_wstring(sequence++);
 }
 
-bool SizeOf(HANDLE file, LARGE_INTEGER& size) { return GetFileSizeEx(file, &size) != 0; }
-
 // Cuts the file back to `size` after a failed append.
 void RollBack(HANDLE file, LARGE_INTEGER size) {
     FILE_END_OF_FILE_INFO end{};
     end.EndOfFile = size;
-    if (!SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end)) {
-        // FILE_APPEND_DATA alone may not allow the call above; the file is
-        // opened with GENERIC_WRITE's truncation right too, so try the old way.
-        if (SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) SetEndOfFile(file);
+    if (!SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end) &&
+        SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) {
+        SetEndOfFile(file);
     }
     FlushFileBuffers(file);
+}
+
+// Writes everything in one call, then waits until it is on the disk.
+Status WriteAndFlush(HANDLE file, const void* data, std::size_t size, const std::string& path) {
+    DWORD written = 0;
+    if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr)) {
+        return Failure("WriteFile", path);
+    }
+    if (written != size) {
+        return Status::Failure(Fault::Failed, "WriteFile " + path + ": the disk took only " +
+                                                  std::to_string(written) + " bytes");
+    }
+    if (!FlushFileBuffers(file)) return Failure("FlushFileBuffers", path);
+    return Status::Success();
 }
 
 }  // namespace
 
 std::optional<std::string> Win32FileStore::PathInWorkingDirectory(std::string_view name) {
     const DWORD needed = GetCurrentDirectoryW(0, nullptr);
-    if (needed == 0) {
-        lastFailure_ = ErrorText("GetCurrentDirectoryW", GetLastError());
-        return std::nullopt;
-    }
+    if (needed == 0) return std::nullopt;
     std::wstring directory(needed, L'\0');
     const DWORD length = GetCurrentDirectoryW(needed, directory.data());
-    if (length == 0 || length >= needed) {
-        lastFailure_ = ErrorText("GetCurrentDirectoryW", GetLastError());
-        return std::nullopt;
-    }
+    if (length == 0 || length >= needed) return std::nullopt;
     directory.resize(length);
     // At a drive root the directory already ends in a separator.
     if (directory.back() != L'\\' && directory.back() != L'/') directory += L'\\';
@@ -84,95 +111,61 @@ std::optional<std::string> Win32FileStore::PathInWorkingDirectory(std::string_vi
 
 FileReadResult Win32FileStore::ReadPrefix(const std::string& path, std::size_t maxBytes) {
     FileReadResult result;
-    lastFailure_.clear();
     FileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.valid()) {
-        lastFailure_ = ErrorText("CreateFileW " + path, GetLastError());
+        result.opening = Failure("CreateFileW", path);
         return result;
     }
-    if (!IsPlainDiskFile(file.get())) {
-        lastFailure_ = "CreateFileW " + path + ": not a plain file";
-        return result;
-    }
-    result.opened = true;
+    result.opening = CheckPlainDiskFile(file.get(), path);
+    if (!result.Opened()) return result;
     result.bytes.resize(maxBytes);
     DWORD got = 0;
     const bool read = ReadFile(file.get(), result.bytes.data(), static_cast<DWORD>(maxBytes), &got,
                                nullptr) != 0;
-    if (!read) lastFailure_ = ErrorText("ReadFile " + path, GetLastError());
     result.bytes.resize(got);
     const bool closed = file.Close();
     result.complete = read && closed;
     return result;
 }
 
-bool Win32FileStore::ReplaceDurably(const std::string& path, std::span<const std::uint8_t> bytes) {
-    lastFailure_.clear();
+Status Win32FileStore::ReplaceDurably(const std::string& path, std::span<const std::uint8_t> bytes) {
     const std::wstring target = Wide(path);
     const std::wstring temporary = TemporaryNameFor(target);
+    const std::string temporaryText = win32::Utf8(temporary);
     FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        lastFailure_ = ErrorText("CreateFileW " + win32::Utf8(temporary), GetLastError());
-        return false;
-    }
-    DWORD written = 0;
-    bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                        nullptr) != 0 &&
-              written == bytes.size();
-    if (!ok) lastFailure_ = ErrorText("WriteFile " + win32::Utf8(temporary), GetLastError());
-    if (ok && !FlushFileBuffers(file.get())) {
-        lastFailure_ = ErrorText("FlushFileBuffers " + win32::Utf8(temporary), GetLastError());
-        ok = false;
-    }
-    ok = file.Close() && ok;
+    if (!file.valid()) return Failure("CreateFileW", temporaryText);
+    Status status = WriteAndFlush(file.get(), bytes.data(), bytes.size(), temporaryText);
+    if (!file.Close() && status.Ok()) status = Failure("CloseHandle", temporaryText);
     // Write-through: the rename itself is on the disk when the call returns.
-    if (ok && !MoveFileExW(temporary.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        lastFailure_ = ErrorText("MoveFileExW " + path, GetLastError());
-        ok = false;
+    if (status.Ok() && !MoveFileExW(temporary.c_str(), target.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        status = Failure("MoveFileExW", path);
     }
-    if (!ok) DeleteFileW(temporary.c_str());
-    return ok;
+    if (!status.Ok()) DeleteFileW(temporary.c_str());
+    return status;
 }
 
-bool Win32FileStore::AppendDurably(const std::string& path, std::string_view text) {
-    lastFailure_.clear();
-    // Appending data only, so every write goes to the end even if another
-    // program appends too; the reparse-point flag opens a link itself, which
-    // the kind check below then refuses instead of following it.
-    FileHandle file(CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | FILE_WRITE_ATTRIBUTES |
-                                                        FILE_READ_ATTRIBUTES | GENERIC_WRITE,
-                                FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+Status Win32FileStore::AppendDurably(const std::string& path, std::string_view text) {
+    // Write access (not only FILE_APPEND_DATA) so that a failed write can be
+    // cut off again; the reparse-point flag opens a link itself, which the
+    // kind check then refuses instead of following it.
+    FileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file.valid()) {
-        lastFailure_ = ErrorText("CreateFileW " + path, GetLastError());
-        return false;
-    }
-    if (!IsPlainDiskFile(file.get())) {
-        lastFailure_ = "CreateFileW " + path + ": not a plain file";
-        return false;
-    }
+    if (!file.valid()) return Failure("CreateFileW", path);
+    if (Status kind = CheckPlainDiskFile(file.get(), path); !kind.Ok()) return kind;
     LARGE_INTEGER before{};
-    if (!SizeOf(file.get(), before)) {
-        lastFailure_ = ErrorText("GetFileSizeEx " + path, GetLastError());
-        return false;
+    if (!GetFileSizeEx(file.get(), &before)) return Failure("GetFileSizeEx", path);
+    if (!SetFilePointerEx(file.get(), before, nullptr, FILE_BEGIN)) {
+        return Failure("SetFilePointerEx", path);
     }
-    LARGE_INTEGER end{};
-    SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END);
     // One write keeps the line whole.
-    DWORD written = 0;
-    bool ok = WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                        nullptr) != 0 &&
-              written == text.size();
-    if (!ok) lastFailure_ = ErrorText("WriteFile " + path, GetLastError());
-    if (ok && !FlushFileBuffers(file.get())) {
-        lastFailure_ = ErrorText("FlushFileBuffers " + path, GetLastError());
-        ok = false;
-    }
-    if (!ok) RollBack(file.get(), before);
-    return file.Close() && ok;
+    Status status = WriteAndFlush(file.get(), text.data(), text.size(), path);
+    if (!status.Ok()) RollBack(file.get(), before);
+    if (!file.Close() && status.Ok()) status = Failure("CloseHandle", path);
+    return status;
 }
 
 }  // namespace vm4417

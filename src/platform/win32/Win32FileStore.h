@@ -13,14 +13,8 @@ class Win32FileStore final : public FileStore {
 public:
     std::optional<std::string> PathInWorkingDirectory(std::string_view name) override;
     FileReadResult ReadPrefix(const std::string& path, std::size_t maxBytes) override;
-    bool ReplaceDurably(const std::string& path, std::span<const std::uint8_t> bytes) override;
-    bool AppendDurably(const std::string& path, std::string_view text) override;
-
-    // Why the latest call failed, in the system's words ("" after success).
-    const std::string& LastFailure() const { return lastFailure_; }
-
-private:
-    std::string lastFailure_;
+    Status ReplaceDurably(const std::string& path, std::span<const std::uint8_t> bytes) override;
+    Status AppendDurably(const std::string& path, std::string_view text) override;
 };
 
 }  // namespace vm4417

@@ -13,6 +13,37 @@ namespace {
 
 using win32::ErrorText;
 
+Fault FaultOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return Fault::Missing;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_ALREADY_EXISTS:
+            return Fault::InUse;
+        default:
+            return Fault::Failed;
+    }
+}
+
+// Keeps the first failure of an open that tries every step.
+class Steps {
+public:
+    bool Note(std::string_view call, DWORD error) {
+        if (status_.Ok()) status_ = Status::Failure(FaultOf(error), ErrorText(call, error));
+        return false;
+    }
+    bool Note(Fault fault, std::string detail) {
+        if (status_.Ok()) status_ = Status::Failure(fault, std::move(detail));
+        return false;
+    }
+    const Status& status() const { return status_; }
+
+private:
+    Status status_;
+};
+
 // A write that the driver has not finished after this long fails, so that a
 // stuck line cannot block the window for ever.
 constexpr DWORD kWriteBoundMs = 1000;
@@ -22,6 +53,7 @@ bool MeansDeviceGone(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_INVALID_HANDLE:
+        case ERROR_NOT_READY:
         case ERROR_BAD_COMMAND:
         case ERROR_GEN_FAILURE:
         case ERROR_ACCESS_DENIED:
@@ -36,12 +68,11 @@ bool MeansDeviceGone(DWORD error) {
 
 // A port without modem lines (Wine on a pseudo-terminal, some adapters)
 // refuses line changes as unsupported; that is no failure.
-bool ChangeModemLine(HANDLE port, DWORD function, const char* call, std::string& failure) {
+bool ChangeModemLine(HANDLE port, DWORD function, const char* call, Steps& steps) {
     if (EscapeCommFunction(port, function)) return true;
     const DWORD error = GetLastError();
     if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) return true;
-    if (failure.empty()) failure = ErrorText(call, error);
-    return false;
+    return steps.Note(call, error);
 }
 
 class Handle {
@@ -66,15 +97,16 @@ public:
     bool Write(std::span<const std::uint8_t> bytes) override;
     std::vector<std::uint8_t> Read(std::size_t count) override;
     bool DropModemLines() override {
-        std::string ignored;
-        const bool dtr = ChangeModemLine(port_.get(), CLRDTR, "EscapeCommFunction CLRDTR", ignored);
-        const bool rts = ChangeModemLine(port_.get(), CLRRTS, "EscapeCommFunction CLRRTS", ignored);
+        Steps steps;
+        const bool dtr = ChangeModemLine(port_.get(), CLRDTR, "EscapeCommFunction CLRDTR", steps);
+        const bool rts = ChangeModemLine(port_.get(), CLRRTS, "EscapeCommFunction CLRRTS", steps);
         return dtr && rts;
     }
-    bool IsLost() const { return lost_; }
+    bool IsLost() const override { return lost_; }
 
 private:
     void NoteFailure(DWORD error);
+    void CheckDevice();
 
     // The port closes before the claim on its number is given up.
     Handle claim_;
@@ -83,10 +115,18 @@ private:
 };
 
 void Win32Line::NoteFailure(DWORD error) {
+    if (MeansDeviceGone(error)) lost_ = true;
+    CheckDevice();
+}
+
+// ClearCommError lifts the error state a failed transfer leaves behind, and
+// fails itself once the device is gone. A hung-up line under Wine says so
+// only here: its reads just time out with nothing.
+void Win32Line::CheckDevice() {
     DWORD errors = 0;
-    // A failed read or write leaves the port in an error state that only
-    // ClearCommError lifts; when even that fails, the device is gone.
-    if (MeansDeviceGone(error) || !ClearCommError(port_.get(), &errors, nullptr)) lost_ = true;
+    if (!ClearCommError(port_.get(), &errors, nullptr) && MeansDeviceGone(GetLastError())) {
+        lost_ = true;
+    }
 }
 
 bool Win32Line::Write(std::span<const std::uint8_t> bytes) {
@@ -113,6 +153,8 @@ std::vector<std::uint8_t> Win32Line::Read(std::size_t count) {
     DWORD got = 0;
     if (!ReadFile(port_.get(), received.data(), static_cast<DWORD>(count), &got, nullptr)) {
         NoteFailure(GetLastError());
+    } else if (got < count) {
+        CheckDevice();
     }
     received.resize(got);
     return received;
@@ -120,38 +162,32 @@ std::vector<std::uint8_t> Win32Line::Read(std::size_t count) {
 
 // Takes port n's name for this process. False when another process (or this
 // one) holds it already.
-Handle ClaimPortNumber(std::uint8_t number, std::string& failure) {
+Handle ClaimPortNumber(std::uint8_t number, Steps& steps) {
     const std::wstring name = Win32SerialPorts::MutexName(number);
     Handle claim(CreateMutexW(nullptr, FALSE, name.c_str()));
     const DWORD error = GetLastError();
     if (!claim.valid()) {
-        failure = ErrorText("CreateMutexW " + win32::Utf8(name), error);
+        steps.Note("CreateMutexW " + win32::Utf8(name), error);
         return Handle();
     }
     if (error == ERROR_ALREADY_EXISTS) {
-        failure = ErrorText("CreateMutexW " + win32::Utf8(name), ERROR_SHARING_VIOLATION);
+        steps.Note(Fault::InUse, "CreateMutexW " + win32::Utf8(name) + ": the port is in use");
         return Handle();
     }
     return claim;
 }
 
-bool ApplyLine(HANDLE port, const LineSettings& line, std::string& failure) {
+bool ApplyLine(HANDLE port, const LineSettings& line, Steps& steps) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(port, &dcb)) {
-        failure = ErrorText("GetCommState", GetLastError());
-        return false;
-    }
+    if (!GetCommState(port, &dcb)) return steps.Note("GetCommState", GetLastError());
     // Only the line format changes; flow control and the special characters
     // stay as the driver reports them.
     dcb.BaudRate = static_cast<DWORD>(line.baudRate);
     dcb.ByteSize = static_cast<BYTE>(line.dataBits);
     dcb.Parity = line.parity ? EVENPARITY : NOPARITY;
     dcb.StopBits = line.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
-    if (!SetCommState(port, &dcb)) {
-        failure = ErrorText("SetCommState", GetLastError());
-        return false;
-    }
+    if (!SetCommState(port, &dcb)) return steps.Note("SetCommState", GetLastError());
     return true;
 }
 
@@ -159,12 +195,9 @@ DWORD Milliseconds(std::chrono::milliseconds duration) {
     return static_cast<DWORD>(std::max<std::chrono::milliseconds::rep>(0, duration.count()));
 }
 
-bool ApplyTimeouts(HANDLE port, const ReadTimeouts& timeouts, std::string& failure) {
+bool ApplyTimeouts(HANDLE port, const ReadTimeouts& timeouts, Steps& steps) {
     COMMTIMEOUTS current{};
-    if (!GetCommTimeouts(port, &current)) {
-        failure = ErrorText("GetCommTimeouts", GetLastError());
-        return false;
-    }
+    if (!GetCommTimeouts(port, &current)) return steps.Note("GetCommTimeouts", GetLastError());
     current.ReadIntervalTimeout = Milliseconds(timeouts.interByte);
     current.ReadTotalTimeoutMultiplier = Milliseconds(timeouts.perByte);
     current.ReadTotalTimeoutConstant = Milliseconds(timeouts.constant);
@@ -172,19 +205,15 @@ bool ApplyTimeouts(HANDLE port, const ReadTimeouts& timeouts, std::string& failu
     if (current.WriteTotalTimeoutMultiplier == 0 && current.WriteTotalTimeoutConstant == 0) {
         current.WriteTotalTimeoutConstant = kWriteBoundMs;
     }
-    if (!SetCommTimeouts(port, &current)) {
-        failure = ErrorText("SetCommTimeouts", GetLastError());
-        return false;
-    }
+    if (!SetCommTimeouts(port, &current)) return steps.Note("SetCommTimeouts", GetLastError());
     return true;
 }
 
-bool SetEventMask(HANDLE port, std::string& failure) {
+bool SetEventMask(HANDLE port, Steps& steps) {
     if (SetCommMask(port, EV_RXFLAG)) return true;
     const DWORD error = GetLastError();
     if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) return true;
-    failure = ErrorText("SetCommMask", error);
-    return false;
+    return steps.Note("SetCommMask", error);
 }
 
 }  // namespace
@@ -197,29 +226,33 @@ std::wstring Win32SerialPorts::MutexName(std::uint8_t number) {
     return L"Global\\vm4417-COM" + std::to_wstring(number);
 }
 
-std::unique_ptr<SerialLine> Win32SerialPorts::Open(std::uint8_t number, const PortConfig& config) {
-    lastFailure_.clear();
-    Handle claim = ClaimPortNumber(number, lastFailure_);
-    if (!claim.valid()) return nullptr;
+OpenedLine Win32SerialPorts::Open(std::uint8_t number, const PortConfig& config) {
+    Steps steps;
+    Handle claim = ClaimPortNumber(number, steps);
+    if (!claim.valid()) return {nullptr, steps.status()};
     const std::wstring name = DeviceName(number);
     Handle port(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!port.valid()) {
-        lastFailure_ = ErrorText("CreateFileW " + win32::Utf8(name), GetLastError());
-        return nullptr;
+        steps.Note("CreateFileW " + win32::Utf8(name), GetLastError());
+        return {nullptr, steps.status()};
+    }
+    if (GetFileType(port.get()) != FILE_TYPE_CHAR) {
+        steps.Note(Fault::WrongKind, "CreateFileW " + win32::Utf8(name) + ": not a serial device");
+        return {nullptr, steps.status()};
     }
     // Every step is tried; under Wine a COM name whose device is missing
     // opens, and only these calls fail.
     const HANDLE h = port.get();
-    bool ok = ApplyLine(h, config.line, lastFailure_);
-    ok = ApplyTimeouts(h, config.timeouts, lastFailure_) && ok;
+    bool ok = ApplyLine(h, config.line, steps);
+    ok = ApplyTimeouts(h, config.timeouts, steps) && ok;
     if (config.raiseModemLines) {
-        ok = ChangeModemLine(h, SETRTS, "EscapeCommFunction SETRTS", lastFailure_) && ok;
-        ok = ChangeModemLine(h, SETDTR, "EscapeCommFunction SETDTR", lastFailure_) && ok;
+        ok = ChangeModemLine(h, SETRTS, "EscapeCommFunction SETRTS", steps) && ok;
+        ok = ChangeModemLine(h, SETDTR, "EscapeCommFunction SETDTR", steps) && ok;
     }
-    ok = SetEventMask(h, lastFailure_) && ok;
-    if (!ok) return nullptr;
-    return std::make_unique<Win32Line>(std::move(port), std::move(claim));
+    ok = SetEventMask(h, steps) && ok;
+    if (!ok) return {nullptr, steps.status()};
+    return {std::make_unique<Win32Line>(std::move(port), std::move(claim)), Status::Success()};
 }
 
 }  // namespace vm4417

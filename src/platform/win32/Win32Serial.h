@@ -11,18 +11,12 @@ namespace vm4417 {
 
 class Win32SerialPorts final : public SerialPorts {
 public:
-    std::unique_ptr<SerialLine> Open(std::uint8_t number, const PortConfig& config) override;
-
-    // Why the latest Open failed, in the system's words ("" after success).
-    const std::string& LastFailure() const { return lastFailure_; }
+    OpenedLine Open(std::uint8_t number, const PortConfig& config) override;
 
     // \\.\COM<n>: the prefix works for every number, not only above 9.
     static std::wstring DeviceName(std::uint8_t number);
     // The name of the mutex that marks port n as taken.
     static std::wstring MutexName(std::uint8_t number);
-
-private:
-    std::string lastFailure_;
 };
 
 }  // namespace vm4417
