@@ -326,7 +326,7 @@ TEST(DemoTicks, DoNotPileUp) {
     form.Attach(logic);
     form.show();
     form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.StartupDone() && logic.DemoIdle(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.StartupQueued() && logic.DemoIdle(); }, 5000));
     static_cast<QCheckBox*>(form.Widget(Control::CheckBox1))->setChecked(true);  // type captures
 
     // The first tick lasts a second against a 100 ms interval.
