@@ -1,402 +1,32 @@
 #include "Pictures.h"
 
-#include <QPainter>
-
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <cstddef>
-#include <string_view>
 
 namespace vm4417::ui {
 namespace {
 
-// One 16 x 16 cell of pixel art, one character per pixel:
-//   .  background (olive)     k  black     m  maroon    g  green
-//   n  navy                   p  purple    t  teal      G  gray
-//   s  silver                 r  red       l  lime      y  yellow
-//   b  blue                   f  fuchsia   a  aqua      w  white
-// Olive itself is never used as a drawing colour because it marks the
-// background (and turns transparent on buttons).
-using CellArt = std::array<const char*, kCellSize>;
-
-constexpr QRgb kBlack = qRgb(0, 0, 0);
-constexpr QRgb kGray = qRgb(128, 128, 128);
-constexpr QRgb kSilver = qRgb(192, 192, 192);
-constexpr QRgb kWhite = qRgb(255, 255, 255);
-
-QRgb ColourOf(char code)
+// QRgb and art::Argb share the 0xAARRGGBB layout.
+QImage ToQImage(const art::Image& image, QImage::Format format)
 {
-    switch (code) {
-    case 'k': return kBlack;
-    case 'm': return qRgb(128, 0, 0);
-    case 'g': return qRgb(0, 128, 0);
-    case 'n': return qRgb(0, 0, 128);
-    case 'p': return qRgb(128, 0, 128);
-    case 't': return qRgb(0, 128, 128);
-    case 'G': return kGray;
-    case 's': return kSilver;
-    case 'r': return qRgb(255, 0, 0);
-    case 'l': return qRgb(0, 255, 0);
-    case 'y': return qRgb(255, 255, 0);
-    case 'b': return qRgb(0, 0, 255);
-    case 'f': return qRgb(255, 0, 255);
-    case 'a': return qRgb(0, 255, 255);
-    case 'w': return kWhite;
-    default: return kPictureBackground;
-    }
-}
-
-QImage BlankCell(int width = kCellSize)
-{
-    QImage image(width, kCellSize, QImage::Format_RGB32);
-    image.fill(kPictureBackground);
-    return image;
-}
-
-QImage CellFromArt(const CellArt& art)
-{
-    QImage image = BlankCell();
-    for (int y = 0; y < kCellSize; ++y) {
-        const char* row = art[static_cast<std::size_t>(y)];
-        for (int x = 0; x < kCellSize && row[x] != '\0'; ++x)
-            image.setPixel(x, y, ColourOf(row[x]));
-    }
-    return image;
-}
-
-// The classic greyed glyph: every drawn pixel that is not a light colour
-// (white, yellow) becomes a gray silhouette with a white copy one pixel down
-// and right, as if pressed into the button face. Light parts vanish into the
-// face, which keeps holes such as an open doorway readable.
-QImage EmbossedCell(const QImage& normal)
-{
-    QImage out = BlankCell();
-    auto inked = [&normal](int x, int y) {
-        const QRgb pixel = normal.pixel(x, y);
-        return pixel != kPictureBackground && qGray(pixel) < 200;
-    };
-    for (int y = 0; y + 1 < kCellSize; ++y)
-        for (int x = 0; x + 1 < kCellSize; ++x)
-            if (inked(x, y))
-                out.setPixel(x + 1, y + 1, kWhite);
-    for (int y = 0; y < kCellSize; ++y)
-        for (int x = 0; x < kCellSize; ++x)
-            if (inked(x, y))
-                out.setPixel(x, y, kGray);
+    QImage out(image.width, image.height, format);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            out.setPixel(x, y, image.At(x, y));
     return out;
 }
 
-// The greyed LED indicator keeps its shape in shades of gray: the bezel goes
-// gray, the glass silver, the highlights stay white.
-QImage WashedCell(const QImage& normal)
-{
-    QImage out = BlankCell();
-    for (int y = 0; y < kCellSize; ++y) {
-        for (int x = 0; x < kCellSize; ++x) {
-            const QRgb pixel = normal.pixel(x, y);
-            if (pixel == kPictureBackground)
-                continue;
-            const int luma = qGray(pixel);
-            out.setPixel(x, y, luma < 40 ? kGray : (luma < 200 ? kSilver : kWhite));
-        }
-    }
-    return out;
-}
-
-QImage Strip(const QImage& left, const QImage& right)
-{
-    QImage strip = BlankCell(2 * kCellSize);
-    QPainter painter(&strip);
-    painter.drawImage(0, 0, left);
-    painter.drawImage(kCellSize, 0, right);
-    painter.end();
-    return strip;
-}
-
-// --- the art -------------------------------------------------------------
-
-constexpr CellArt kLedDark = {
-    "................",
-    ".....kkkkkk.....",
-    "....kkkkkkkk....",
-    "...kkggggggkk...",
-    "..kkgGGgggggkk..",
-    ".kkgGggggggggkk.",
-    ".kkggggggggggkk.",
-    ".kkggggggggggkk.",
-    ".kkggggggggggkk.",
-    ".kkggggggggggkk.",
-    ".kkggggggggggkk.",
-    "..kkggggggggkk..",
-    "...kkggggggkk...",
-    "....kkkkkkkk....",
-    ".....kkkkkk.....",
-    "................",
-};
-
-constexpr CellArt kLedLit = {
-    "................",
-    ".....kkkkkk.....",
-    "....kkkkkkkk....",
-    "...kkllllllkk...",
-    "..kklwwlllllkk..",
-    ".kklwwwllllllkk.",
-    ".kklwwlllllllkk.",
-    ".kkllllllllllkk.",
-    ".kkllllllllllkk.",
-    ".kklllllllllgkk.",
-    ".kkllllllllggkk.",
-    "..kklllllgggkk..",
-    "...kkllggggkk...",
-    "....kkkkkkkk....",
-    ".....kkkkkk.....",
-    "................",
-};
-
-constexpr CellArt kBlock = {
-    "................",
-    ".rr...kkkk...rr.",
-    "..rr..kkkk..rr..",
-    "...rr.kkkk.rr...",
-    "....rrkkkkrr....",
-    ".....rrkkrr.....",
-    "......rrrr......",
-    ".......rr.......",
-    "......rrrr......",
-    ".....rrkkrr.....",
-    "....rr.kk.rr....",
-    "...rr......rr...",
-    "..rr..kkkk..rr..",
-    ".rr...kkkk...rr.",
-    "................",
-    "................",
-};
-
-constexpr CellArt kUnblock = {
-    "................",
-    "................",
-    ".............gg.",
-    "............ggg.",
-    "...........ggg..",
-    "..........ggg...",
-    ".........ggg....",
-    "..g.....ggg.....",
-    ".ggg...ggg......",
-    "..ggg.ggg.......",
-    "...ggggg........",
-    "....ggg.........",
-    ".....g..........",
-    "................",
-    "................",
-    "................",
-};
-
-constexpr CellArt kRepeatRead = {
-    "................",
-    "..bbb...........",
-    ".bb....rrrrrr...",
-    ".bb...rrr..rrr..",
-    ".bb...rr....rr..",
-    ".bb.........rr..",
-    "bb.........rrr..",
-    "b.........rrr...",
-    "bb.......rrr....",
-    ".bb......rr.....",
-    ".bb......rr.....",
-    ".bb.............",
-    ".bb......rr.....",
-    "..bbb....rr.....",
-    "................",
-    "................",
-};
-
-constexpr CellArt kResetNumbering = {
-    "................",
-    "........kkk.....",
-    ".......kaabk....",
-    "......kabbbbk...",
-    ".....kabbbbbnk..",
-    "....kabbbbbnnk..",
-    "...kkbbbbbnnk...",
-    "..kwkkbbbnnk....",
-    ".kwrrkkbnnk.....",
-    "kwrrrrkknk......",
-    "krrrrrmkk.......",
-    "kkrrrmmk........",
-    ".kkrmmk.........",
-    "..kkkk..........",
-    "................",
-    "................",
-};
-
-constexpr CellArt kExit = {
-    "................",
-    ".kk.............",
-    ".kmk.kkkkkkkkk..",
-    ".kmmkkyyyyyyyk..",
-    ".kmmmkyyyyyyyk..",
-    ".kmmmkyyyyyyyk..",
-    ".kmmmkyyyyyyyk..",
-    ".kmmmkyyyyyyyk..",
-    ".kmymkyyyyyyyk..",
-    ".kmmmkyyyyyyyk..",
-    ".kmmmkyyyyyyyk..",
-    ".kmmmkyyyyyyyk..",
-    ".kmmmkyyyyyyyk..",
-    ".kmmkkkkkkkkkk..",
-    ".kmk............",
-    ".kk.............",
-};
-
-constexpr CellArt kDemo = {
-    "................",
-    ".....rrrrr......",
-    "...rrrrrr.......",
-    "..rrrr.kk.......",
-    "..rr...kk....r..",
-    ".rrr...kk...rrr.",
-    ".rr....kk..rrrrr",
-    ".rr....kk....rr.",
-    ".rr....kk....rr.",
-    ".rr..........rr.",
-    ".rrr...kk...rrr.",
-    "..rr...kk...rr..",
-    "..rrrr....rrrr..",
-    "...rrrrrrrrrr...",
-    ".....rrrrrr.....",
-    "................",
-};
-
-constexpr CellArt kMakerInfo = {
-    "................",
-    "................",
-    "...rrrrrrrrrr...",
-    "..rrrrrrrrrrrr..",
-    ".rrrrmmmmmmrrrr.",
-    ".rrrm......mrrr.",
-    ".mmm...kk...mmm.",
-    ".....krrrrk.....",
-    "....krrrrrrk....",
-    "...krrwwwwrrk...",
-    "...krwkwwkwrk...",
-    "..krrwwwwwwrrk..",
-    "..krrwkwwkwrrk..",
-    ".krrrrwwwwrrrrk.",
-    ".kkkkkkkkkkkkkk.",
-    "................",
-};
-
-// Every row exactly one cell wide and only palette codes: a slip in the art
-// above fails the build instead of drawing a shifted or truncated row.
-constexpr bool WellFormed(const CellArt& art)
-{
-    constexpr std::string_view codes = ".kmgnptGsrlybfaw";
-    for (const char* row : art) {
-        int length = 0;
-        for (; row[length] != '\0'; ++length)
-            if (codes.find(row[length]) == std::string_view::npos)
-                return false;
-        if (length != kCellSize)
-            return false;
-    }
-    return true;
-}
-static_assert(WellFormed(kLedDark) && WellFormed(kLedLit));
-static_assert(WellFormed(kBlock) && WellFormed(kUnblock) && WellFormed(kRepeatRead));
-static_assert(WellFormed(kResetNumbering) && WellFormed(kExit) && WellFormed(kDemo));
-static_assert(WellFormed(kMakerInfo));
-
-const CellArt& ArtOf(Glyph glyph)
-{
-    switch (glyph) {
-    case Glyph::Block: return kBlock;
-    case Glyph::Unblock: return kUnblock;
-    case Glyph::LedOn: return kLedLit;
-    case Glyph::LedOff: return kLedDark;
-    case Glyph::RepeatRead: return kRepeatRead;
-    case Glyph::ResetNumbering: return kResetNumbering;
-    case Glyph::Exit: return kExit;
-    case Glyph::Demo: return kDemo;
-    case Glyph::MakerInfo: return kMakerInfo;
-    }
-    return kBlock;
-}
-
-QImage Transparent(const QImage& opaque)
-{
-    QImage image = opaque.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) == kPictureBackground)
-                image.setPixel(x, y, qRgba(0, 0, 0, 0));
-    return image;
-}
-
-// --- program icon --------------------------------------------------------
-// Drawn per pixel from shapes in unit coordinates, so each size is crisp
-// (no antialiasing) and still well proportioned.
-
-struct IconCanvas {
-    QImage image;
-    double scale;  // pixels per unit
-
-    explicit IconCanvas(int size)
-        : image(size, size, QImage::Format_ARGB32), scale(size)
-    {
-        image.fill(qRgba(0, 0, 0, 0));
-    }
-
-    // Pixel centre in unit coordinates.
-    double U(int pixel) const { return (pixel + 0.5) / scale; }
-
-    template <typename Inside>
-    void Fill(QRgb colour, Inside inside)
-    {
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                if (inside(U(x), U(y)))
-                    image.setPixel(x, y, colour);
-    }
-};
-
-// Signed-distance style tests; all in unit coordinates.
-bool InRoundedRect(double x, double y, double left, double top, double right, double bottom,
-                   double radius)
-{
-    if (x < left || x > right || y < top || y > bottom)
-        return false;
-    const double cx = std::clamp(x, left + radius, right - radius);
-    const double cy = std::clamp(y, top + radius, bottom - radius);
-    return std::hypot(x - cx, y - cy) <= radius;
-}
-
-bool InCircle(double x, double y, double cx, double cy, double r)
-{
-    return std::hypot(x - cx, y - cy) <= r;
-}
-
-// A teardrop: circles swept from (x1, y1) radius r1 to (x2, y2) radius r2.
-bool InTeardrop(double x, double y, double x1, double y1, double r1, double x2, double y2,
-                double r2)
-{
-    const double dx = x2 - x1, dy = y2 - y1;
-    const double t = std::clamp(((x - x1) * dx + (y - y1) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-    return InCircle(x, y, x1 + t * dx, y1 + t * dy, r1 + t * (r2 - r1));
-}
+QImage Opaque(const art::Image& image) { return ToQImage(image, QImage::Format_RGB32); }
 
 }  // namespace
 
 QImage LedDarkImage()
 {
-    const QImage normal = CellFromArt(kLedDark);
-    return Strip(normal, WashedCell(normal));
+    return Opaque(art::LedDarkStrip());
 }
 
 QImage LedLitImage()
 {
-    const QImage normal = CellFromArt(kLedLit);
-    return Strip(normal, WashedCell(normal));
+    return Opaque(art::LedLitStrip());
 }
 
 QPixmap LedDarkPicture()
@@ -411,14 +41,7 @@ QPixmap LedLitPicture()
 
 QImage GlyphStripImage(Glyph glyph)
 {
-    // The LED buttons show the indicator itself, greyed the same way, so a
-    // disabled LED button still shows which LED state it stands for.
-    if (glyph == Glyph::LedOn)
-        return LedLitImage();
-    if (glyph == Glyph::LedOff)
-        return LedDarkImage();
-    const QImage normal = CellFromArt(ArtOf(glyph));
-    return Strip(normal, EmbossedCell(normal));
+    return Opaque(art::ButtonStrip(glyph));
 }
 
 QPixmap GlyphStrip(Glyph glyph)
@@ -428,7 +51,7 @@ QPixmap GlyphStrip(Glyph glyph)
 
 QIcon ButtonIcon(Glyph glyph)
 {
-    const QImage strip = Transparent(GlyphStripImage(glyph));
+    const QImage strip = ToQImage(art::TransparentButtonStrip(glyph), QImage::Format_ARGB32);
     QIcon icon;
     icon.addPixmap(QPixmap::fromImage(strip.copy(0, 0, kCellSize, kCellSize)), QIcon::Normal);
     icon.addPixmap(QPixmap::fromImage(strip.copy(kCellSize, 0, kCellSize, kCellSize)),
@@ -438,47 +61,7 @@ QIcon ButtonIcon(Glyph glyph)
 
 QImage ProgramIconImage(int size)
 {
-    size = std::max(size, kCellSize);
-    IconCanvas canvas(size);
-    const double px = 1.0 / size;                     // one pixel
-    const double line = std::max(1, size / 16) * px;  // outline width
-
-    // Reader body: a silver box with a black outline and a gray reading pad.
-    const double bodyL = 0.03, bodyT = 0.44, bodyR = 0.97, bodyB = 0.97, bodyRadius = 0.12;
-    canvas.Fill(kBlack, [&](double x, double y) {
-        return InRoundedRect(x, y, bodyL, bodyT, bodyR, bodyB, bodyRadius);
-    });
-    canvas.Fill(kSilver, [&](double x, double y) {
-        return InRoundedRect(x, y, bodyL + line, bodyT + line, bodyR - line, bodyB - line,
-                             bodyRadius - line);
-    });
-    canvas.Fill(kGray, [&](double x, double y) {
-        return InRoundedRect(x, y, 0.38, 0.60, 0.88, 0.88, 0.05);
-    });
-    // Status LED, lit, on the left of the box.
-    const double ledX = 0.19, ledY = 0.72, ledR = 0.12;
-    canvas.Fill(kBlack, [&](double x, double y) { return InCircle(x, y, ledX, ledY, ledR); });
-    canvas.Fill(ColourOf('l'), [&](double x, double y) {
-        return InCircle(x, y, ledX, ledY, ledR - px);
-    });
-    // The chip tag held over the pad: a blue key fob, a teardrop whose narrow
-    // end carries the key-ring hole.
-    const double tagX = 0.64, tagY = 0.42, tagR = 0.27;
-    const double tabX = 0.38, tabY = 0.17, tabR = 0.12;
-    auto inTag = [&](double x, double y, double inset) {
-        return InTeardrop(x, y, tagX, tagY, tagR - inset, tabX, tabY, tabR - inset);
-    };
-    canvas.Fill(kBlack, [&](double x, double y) { return inTag(x, y, 0.0); });
-    canvas.Fill(ColourOf('b'), [&](double x, double y) { return inTag(x, y, line); });
-    // Key-ring hole, see-through.
-    canvas.Fill(qRgba(0, 0, 0, 0), [&](double x, double y) {
-        return InCircle(x, y, tabX, tabY, std::max(0.05, 0.75 * px));
-    });
-    // A highlight on the disc.
-    canvas.Fill(ColourOf('a'), [&](double x, double y) {
-        return InCircle(x, y, tagX - 0.11, tagY - 0.10, std::max(0.05, 0.6 * px));
-    });
-    return canvas.image;
+    return ToQImage(art::ProgramIcon(std::max(size, kCellSize)), QImage::Format_ARGB32);
 }
 
 QIcon ProgramIcon()

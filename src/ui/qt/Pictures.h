@@ -1,7 +1,7 @@
 #pragma once
-// The program's pictures: the LED indicator, the button glyphs and the
-// program icon. All of them are drawn here at run time as 16-colour pixel art;
-// there are no image files. Everything returning QPixmap or QIcon needs a
+// The program's pictures as Qt images: the LED indicator, the button glyphs
+// and the program icon, from the toolkit-free pixel art in src/ui/art; there
+// are no image files. Everything returning QPixmap or QIcon needs a
 // QGuiApplication; the QImage variants work without one.
 
 #include <QIcon>
@@ -9,27 +9,19 @@
 #include <QPixmap>
 #include <QRgb>
 
+#include "PictureArt.h"
+
 namespace vm4417::ui {
 
 // The colour that stands for "no picture here". The indicator strips keep it
 // as an opaque background; the button icons turn it transparent.
-inline constexpr QRgb kPictureBackground = qRgb(128, 128, 0);
+inline constexpr QRgb kPictureBackground = art::kPictureBackground;
 
 // Width and height of one cell; a strip is two cells side by side, the
 // normal look on the left and the greyed (disabled) look on the right.
-inline constexpr int kCellSize = 16;
+inline constexpr int kCellSize = art::kCellSize;
 
-enum class Glyph {
-    Block,           // red cross over an exclamation mark
-    Unblock,         // green tick
-    LedOn,           // the lit LED
-    LedOff,          // the dark LED
-    RepeatRead,      // red question mark with a blue brace
-    ResetNumbering,  // eraser
-    Exit,            // open door
-    Demo,            // red circular arrow around an exclamation mark
-    MakerInfo,       // red telephone
-};
+using art::Glyph;
 
 // LED indicator strips, 32 x 16, opaque, on the olive background. The window
 // shows them unscaled in a 17 x 17 control, i.e. the whole first cell plus

@@ -1,0 +1,45 @@
+#include "Program.h"
+
+#include <random>
+
+#include "win32/WideText.h"
+
+namespace vm4417::ui {
+
+std::uint64_t EntropySeed() {
+    std::random_device entropy;
+    return (std::uint64_t{entropy()} << 32) | entropy();
+}
+
+std::string ExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return "vm4417.exe";
+        if (length < path.size()) {
+            path.resize(length);
+            return win32::Utf8(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+Program::Program(const std::string& executablePath)
+    : logic_(MainWindowServices{form_, ports_, files_, clock_, keys_, sound_, EntropySeed(),
+                                ApplicationTitle(executablePath)}) {
+    form_.Attach(logic_);
+}
+
+bool Program::Create(HINSTANCE instance) { return form_.Create(instance); }
+
+int Program::Run() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (form_.PreTranslate(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace vm4417::ui

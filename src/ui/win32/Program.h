@@ -1,0 +1,50 @@
+#pragma once
+// The whole Windows program as the entry point builds it: the Win32
+// backends, the main window and its logic, wired together.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "MainWindow.h"
+#include "TForm1.h"
+#include "win32/MessageBeepSound.h"
+#include "win32/SendInputKeySink.h"
+#include "win32/Win32Clock.h"
+#include "win32/Win32FileStore.h"
+#include "win32/Win32Serial.h"
+
+namespace vm4417::ui {
+
+class Program {
+public:
+    // `executablePath` gives the title of the conversion error box.
+    explicit Program(const std::string& executablePath);
+
+    // Creates the main window; false when Windows refused.
+    bool Create(HINSTANCE instance);
+    // Shows the main window; start-up follows at its first activation.
+    void Show(int showCommand) { form_.Show(showCommand); }
+    // Runs the message loop until the main window is gone.
+    int Run();
+
+    TForm1& Form() { return form_; }
+    MainWindow& Logic() { return logic_; }
+
+private:
+    Win32SerialPorts ports_;
+    Win32FileStore files_;
+    Win32Clock clock_;
+    SendInputKeySink keys_;
+    MessageBeepSound sound_;
+    TForm1 form_;
+    MainWindow logic_;
+};
+
+// 64 bits from the system's entropy source, to seed the demo codes once.
+std::uint64_t EntropySeed();
+// The full path of the running executable, UTF-8.
+std::string ExecutablePath();
+
+}  // namespace vm4417::ui

@@ -1,0 +1,127 @@
+#pragma once
+// The main window in plain Win32: it builds the controls of the control
+// table, shows what the window logic tells it, and passes the operator's
+// actions and the timer ticks on to the logic. It decides nothing itself,
+// except Windows' part of the counter field's focus rules.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Form1Layout.h"
+#include "MainView.h"
+
+namespace vm4417 {
+class MainWindow;
+}
+
+namespace vm4417::ui {
+
+class TForm1 final : public MainView {
+public:
+    TForm1();
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // Creates the window and its controls (hidden). False when Windows
+    // refused.
+    bool Create(HINSTANCE instance);
+    // Connects the controls to the logic; call once, before Show.
+    void Attach(MainWindow& logic) { logic_ = &logic; }
+    // Shows the window as the program was asked to start (SW_SHOWNORMAL,
+    // SW_SHOWMINNOACTIVE, ...); start-up follows at its first activation.
+    void Show(int showCommand);
+    // The message loop's filter: keyboard navigation between controls and
+    // the counter field's exit. True when the message has been dealt with.
+    bool PreTranslate(MSG& message);
+
+    HWND Handle() const { return window_; }
+    HWND ControlHandle(Control control) const { return controls_.at(control); }
+    bool StartupDone() const { return startupStarted_; }
+    const std::wstring& FontFace() const { return fontFace_; }
+    // The controls whose text does not fit them in the chosen font.
+    std::vector<std::string> TextsThatDoNotFit() const;
+
+    // MainView
+    void SetVisible(Control control, bool visible) override;
+    void SetEnabled(Control control, bool enabled) override;
+    bool IsChecked(Control box) const override;
+    void SetChecked(Control box, bool checked) override;
+    std::string Text(Control control) const override;
+    void SetText(Control control, const std::string& text) override;
+    void SetFocus(Control control) override;
+    void RepaintNow(Control control) override;
+    std::string Caption() const override;
+    void SetCaption(const std::string& caption) override;
+    void Minimize() override;
+    void CloseWindow() override;
+    void SetStatusText(const std::string& text) override;
+    Rgb StatusColor() const override;
+    void SetStatusColor(Rgb color) override;
+    std::string MemoLine(int index) const override;
+    void SetMemoLine(int index, const std::string& text) override;
+    bool IsTimerEnabled(Timer timer) const override;
+    void SetTimerEnabled(Timer timer, bool enabled) override;
+    void ShowErrorBox(const std::string& text) override;
+    void ShowConversionErrorBox(const std::string& caption, const std::string& text) override;
+    void ShowMakerInformation() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Handlers, one per message.
+    void OnActivate(WPARAM wParam);
+    void OnSize(WPARAM wParam);
+    void OnTimer(WPARAM id);
+    void OnCommand(WPARAM wParam, LPARAM lParam);
+    void OnDrawItem(const DRAWITEMSTRUCT& item);
+    LRESULT OnControlColour(HDC dc, HWND control);
+    void OnDpiChanged(WPARAM wParam, const RECT& suggested);
+    void OnStartup();
+
+    void BuildControls();
+    HWND MakeControl(const ControlEntry& entry);
+    void SetZOrder();
+    void ChooseFont();
+    void Layout();
+    void DrawPicture(const DRAWITEMSTRUCT& item, Control picture);
+    void DrawStatusPanel(const DRAWITEMSTRUCT& item);
+    void StartupWhenActive();
+    void ClickCheckBox(Control box);
+    bool LeaveCounterField(HWND target);
+    void ShowBox(const std::string& caption, const std::string& text);
+    int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+    Control ControlOf(HWND control) const;
+
+    MainWindow* logic_ = nullptr;
+    HINSTANCE instance_ = nullptr;
+    HWND window_ = nullptr;
+    HWND statusBar_ = nullptr;
+    std::map<Control, HWND> controls_;
+    std::map<Control, HIMAGELIST> buttonImages_;
+    HBITMAP ledDark_ = nullptr;
+    HBITMAP ledLit_ = nullptr;
+    HICON bigIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+    HFONT font_ = nullptr;
+    std::wstring fontFace_;
+    HBRUSH faceBrush_ = nullptr;
+    int dpi_ = 96;
+
+    std::wstring statusText_;
+    COLORREF statusColour_ = 0;
+    HBRUSH statusBrush_ = nullptr;
+    bool timer1On_ = false;
+    bool timer2On_ = false;
+    bool inTimer2_ = false;
+    bool startupStarted_ = false;
+    // The control that had the focus when the window was deactivated.
+    HWND lastFocus_ = nullptr;
+};
+
+}  // namespace vm4417::ui

@@ -1,0 +1,45 @@
+#pragma once
+// The maker-information window, shown modally over the main window: the
+// labels of the maker table in their colours, nothing else.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace vm4417::ui {
+
+class TForm2 {
+public:
+    TForm2(HINSTANCE instance, HWND owner, std::wstring fontFace, int dpi, HICON bigIcon,
+           HICON smallIcon);
+    ~TForm2();
+    TForm2(const TForm2&) = delete;
+    TForm2& operator=(const TForm2&) = delete;
+
+    // Returns when the operator has closed the window with its close box.
+    // The owner takes no input meanwhile; its timers keep ticking.
+    void ShowModal();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void BuildLabels();
+    LRESULT OnControlColour(HDC dc, HWND label);
+    void OnClose();
+    int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+
+    HINSTANCE instance_;
+    HWND owner_;
+    std::wstring fontFace_;
+    int dpi_;
+    HICON bigIcon_;
+    HICON smallIcon_;
+    HWND window_ = nullptr;
+    HFONT regular_ = nullptr;
+    HFONT bold_ = nullptr;
+    bool open_ = false;
+    std::vector<std::pair<HWND, COLORREF>> labels_;
+};
+
+}  // namespace vm4417::ui
