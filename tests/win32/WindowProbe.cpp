@@ -4,6 +4,7 @@
 //   window-probe list            prints the capture list (UTF-8)
 //   window-probe caption         prints the main window's caption
 //   window-probe click TEXT      presses the button labelled TEXT
+//   window-probe close-maker     closes the maker-information window
 // Exit status 0 on success, 1 when the window or control is not there.
 
 #include <windows.h>
@@ -71,6 +72,12 @@ int wmain(int argc, wchar_t** argv) {
         const HWND memo = FindChild(window, L"Edit", ES_MULTILINE, nullptr);
         if (memo == nullptr) return 1;
         Print(TextOf(memo));
+        return 0;
+    }
+    if (command == L"close-maker") {
+        const HWND maker = FindWindowW(L"VM4417TForm2", nullptr);
+        if (maker == nullptr) return 1;
+        PostMessageW(maker, WM_CLOSE, 0, 0);
         return 0;
     }
     if (command == L"click" && argc == 3) {
