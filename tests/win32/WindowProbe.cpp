@@ -5,6 +5,8 @@
 //   window-probe caption         prints the main window's caption
 //   window-probe click TEXT      presses the button labelled TEXT
 //   window-probe close-maker     closes the maker-information window
+//   window-probe restore         restores the minimised main window
+//   window-probe state           prints "minimised" or "normal"
 // Exit status 0 on success, 1 when the window or control is not there.
 
 #include <windows.h>
@@ -72,6 +74,15 @@ int wmain(int argc, wchar_t** argv) {
         const HWND memo = FindChild(window, L"Edit", ES_MULTILINE, nullptr);
         if (memo == nullptr) return 1;
         Print(TextOf(memo));
+        return 0;
+    }
+    if (command == L"restore") {
+        ShowWindow(window, SW_RESTORE);
+        SetForegroundWindow(window);
+        return 0;
+    }
+    if (command == L"state") {
+        Print(IsIconic(window) ? L"minimised" : L"normal");
         return 0;
     }
     if (command == L"close-maker") {
