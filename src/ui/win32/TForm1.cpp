@@ -345,10 +345,10 @@ LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LP
     }
     auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return form->Handle(window, message, wParam, lParam);
+    return form->HandleMessage(window, message, wParam, lParam);
 }
 
-LRESULT TForm1::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TForm1::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_ACTIVATE:
             OnActivate(wParam);

@@ -105,10 +105,10 @@ LRESULT CALLBACK TForm2::WindowProc(HWND window, UINT message, WPARAM wParam, LP
     }
     auto* form = reinterpret_cast<TForm2*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return form->Handle(window, message, wParam, lParam);
+    return form->HandleMessage(window, message, wParam, lParam);
 }
 
-LRESULT TForm2::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TForm2::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CTLCOLORSTATIC:
             return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

@@ -10,12 +10,6 @@
 
 namespace vm4417::ui {
 
-struct FontFace {
-    std::wstring name;
-    // The face draws every Czech letter itself (no silent substitution).
-    bool czech = false;
-};
-
 // The faces tried, best first.
 std::span<const wchar_t* const> UiFontCandidates();
 
