@@ -159,9 +159,11 @@ bool TForm1::Create(HINSTANCE instance) {
     const RECT& work = monitor.rcWork;
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    // A screen smaller than the window keeps the title bar reachable.
+    SetWindowPos(window_, nullptr,
+                 std::max<int>(work.left, work.left + (work.right - work.left - width) / 2),
+                 std::max<int>(work.top, work.top + (work.bottom - work.top - height) / 2), width,
+                 height, SWP_NOZORDER | SWP_NOACTIVATE);
     return true;
 }
 
