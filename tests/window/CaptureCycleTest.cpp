@@ -186,6 +186,33 @@ TEST_F(TypingCycle, TypedCapturesLeaveTheListAloneButAdvanceTheNumbering) {
     EXPECT_EQ(TypedDigits(keys.events), "100000A1B2C3D" "20000000000FF");
 }
 
+TEST_F(TypingCycle, ChipsTouchedWhileCapturesAreTypedAreEachLoggedOnceInOrder) {
+    view.SetChecked(Control::CheckBox6, true);
+    window->CheckBoxClick(Control::CheckBox6);
+    // The next chip touches the reader while a capture is being typed, so
+    // its frame arrives ahead of the LED-off reply.
+    std::vector<std::string> codes;
+    for (char c : std::string("0123456789AB")) codes.push_back(std::string(14, c));
+    std::size_t touched = 1;
+    keys.onBegin = [&] {
+        if (touched < codes.size()) reader->SendFrame(codes[touched++]);
+    };
+    reader->SendFrame(codes[0]);
+    for (int tick = 0; tick < 50 && window->CaptureCounter() < codes.size(); ++tick) {
+        window->Timer1Timer();
+    }
+    std::string typed, logged;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const std::string code12 = codes[i].substr(0, 12);
+        typed += std::to_string(i + 1) + code12;
+        logged += std::to_string(i + 1) + " 09:41:05 " + code12 + "\r\n";
+    }
+    EXPECT_EQ(TypedDigits(keys.events), typed);
+    EXPECT_EQ(ReadFileText(dir / "VM06D12M.txt"), logged);
+    for (const std::string& status : view.statusTexts) EXPECT_NE(status, "Chyba při zhasnutí LED");
+    EXPECT_TRUE(view.LedDarkShown());
+}
+
 TEST_F(TypingCycle, ACaptureThatCannotBeTypedIsListedInstead) {
     keys.available = false;
     Capture("00000A1B2C3D45");
