@@ -95,14 +95,18 @@ bool MainWindow::TryPort(std::uint8_t number) {
     // The reader needs a moment after its modem lines come up.
     clock_.SleepFor(kIdentifyWait);
     if (link_.IdentifyReader()) {
-        const std::string& ident = link_.ReaderIdent();
-        view_.SetStatusText(Concat(text::kConnected, ident) + Concat(text::kOnPort, portName));
         settings_.PortNumber = number;
-        view_.SetCaption(view_.Caption() + ident);
+        ShowConnected();
+        view_.SetCaption(view_.Caption() + link_.ReaderIdent());
         return true;
     }
     if (!link_.CloseReaderPort()) view_.SetStatusText(std::string(text::kPortCloseError));
     return false;
+}
+
+void MainWindow::ShowConnected() {
+    view_.SetStatusText(Concat(text::kConnected, link_.ReaderIdent()) +
+                        Concat(text::kOnPort, std::to_string(settings_.PortNumber)));
 }
 
 void MainWindow::ShowCaptureArea() {
@@ -207,6 +211,16 @@ void MainWindow::CheckBox10Click() { settings_.DecimalCode = BoxFlag(Control::Ch
 
 void MainWindow::Timer1Timer() {
     view_.SetTimerEnabled(Timer::Timer1, false);
+    if (readerLost_) {
+        WaitForReader();
+    } else {
+        PollReader();
+        if (link_.IsLost()) NoteReaderLost();
+    }
+    view_.SetTimerEnabled(Timer::Timer1, true);
+}
+
+void MainWindow::PollReader() {
     switch (link_.PollChipCode(IsOn(settings_.DecimalCode))) {
         case ReadResult::Failed:
             break;
@@ -227,7 +241,35 @@ void MainWindow::Timer1Timer() {
             }
             break;
     }
-    view_.SetTimerEnabled(Timer::Timer1, true);
+}
+
+// The reader went away (unplugged, hung up): its port is let go without a
+// close error and tried again on later ticks.
+void MainWindow::NoteReaderLost() {
+    link_.ForgetLostPort();
+    readerLost_ = true;
+    nextAttemptAt_ = clock_.Now();
+    view_.SetStatusText(Concat(text::kReaderLost, std::to_string(settings_.PortNumber)));
+}
+
+// One step per tick, so the window never waits: open the same port about
+// once a second; once it is open, identify the reader on a later tick, when
+// it has had its moment after the modem lines came up.
+void MainWindow::WaitForReader() {
+    const Clock::TimePoint now = clock_.Now();
+    if (link_.IsOpen()) {
+        if (now - openedAt_ < kIdentifyWait) return;
+        if (link_.IdentifyReader()) {
+            readerLost_ = false;
+            ShowConnected();
+            return;
+        }
+        link_.CloseReaderPort();  // not the reader yet; its close result says nothing new
+        return;
+    }
+    if (now < nextAttemptAt_) return;
+    nextAttemptAt_ = now + kReconnectInterval;
+    if (link_.OpenReaderPort(settings_.PortNumber)) openedAt_ = now;
 }
 
 void MainWindow::Timer2Timer() {
@@ -344,8 +386,10 @@ void MainWindow::BitBtn6Click() {
 }
 
 void MainWindow::BitBtn7Click() {
-    // Without a reader no port was ever opened, so there is nothing to close
-    // and no failure to report.
+    // A lost reader's port has nothing left to close. Without a reader no
+    // port was ever opened, so there is nothing to close and no failure to
+    // report.
+    if (link_.IsLost()) link_.ForgetLostPort();
     if (link_.IsOpen() && !link_.CloseReaderPort()) {
         view_.ShowErrorBox(std::string(text::kPortCloseError));
     }

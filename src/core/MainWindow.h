@@ -26,6 +26,8 @@ inline constexpr int kScanTries = 30;
 inline constexpr std::uint8_t kHighestScannedPort = 29;
 inline constexpr std::chrono::milliseconds kIdentifyWait{300};
 inline constexpr std::chrono::milliseconds kDemoLedTime{500};
+// How often a lost reader's port is tried again.
+inline constexpr std::chrono::milliseconds kReconnectInterval{1000};
 inline constexpr std::chrono::milliseconds kTimer1Interval{333};
 inline constexpr std::chrono::milliseconds kTimer2Interval{2000};
 inline constexpr Rgb kRepeatReadColor{255, 255, 0};
@@ -91,6 +93,8 @@ public:
     int ListLine() const { return listLine_; }
     bool DemoIdle() const { return demoIdle_; }
     bool ReaderFound() const { return readerFound_; }
+    // The reader's line was lost and the window waits for it to come back.
+    bool ReaderLost() const { return readerLost_; }
     const ReaderLink& Link() const { return link_; }
 
 private:
@@ -105,6 +109,11 @@ private:
     // Changes a box from code; its handler runs when the state changes.
     void SetCheckBox(Control box, bool checked);
     std::uint8_t BoxFlag(Control box) const;
+
+    void PollReader();
+    void NoteReaderLost();
+    void WaitForReader();
+    void ShowConnected();
 
     void RegisterCapture();
     void WriteListLine();
@@ -129,6 +138,11 @@ private:
     int listLine_ = 0;
     bool demoIdle_ = false;
     bool readerFound_ = false;
+    bool readerLost_ = false;
+    // While the reader is lost: when its port is tried next, and when it
+    // was opened (it is identified on a later tick, once it had a moment).
+    Clock::TimePoint nextAttemptAt_{};
+    Clock::TimePoint openedAt_{};
     Rgb statusColor_;
 };
 

@@ -9,6 +9,7 @@ inline constexpr std::string_view kCaption = "Čtečka čipů VELM";
 inline constexpr std::string_view kTestingPort = "Testuji port COM";
 inline constexpr std::string_view kConnected = "Připojeno zařízení VELM";
 inline constexpr std::string_view kOnPort = " na portu COM";
+inline constexpr std::string_view kReaderLost = "Čtečka odpojena, čekám na ni na portu COM";
 inline constexpr std::string_view kNoReader =
     "Na žádném sériovém portu nebylo identifikováno zařízení.";
 

@@ -159,6 +159,46 @@ TEST_F(CaptureCycle, SoundOnlyWhenSignalIsOn) {
     EXPECT_EQ(sound.plays, 0);
 }
 
+TEST_F(CaptureCycle, AnUnpluggedReaderIsWaitedForOnItsPortAndCapturesGoOnWhenItIsBack) {
+    readersim::ReaderSimulator& other = AddReader(4);
+    Capture("11111111111111");
+    const std::size_t sleeps = clock.sleeps.size();
+    const auto tick = [&] {
+        clock.Advance(kTimer1Interval);
+        window->Timer1Timer();
+    };
+    reader->Stop();
+    window->Timer1Timer();
+    EXPECT_TRUE(window->ReaderLost());
+    EXPECT_EQ(view.status, "Čtečka odpojena, čekám na ni na portu COM3");
+    for (int i = 0; i < 6; ++i) tick();
+    EXPECT_TRUE(window->ReaderLost());
+
+    ASSERT_TRUE(reader->Start().ok());
+    int ticks = 0;
+    for (; window->ReaderLost() && ticks < 20; ++ticks) tick();
+    EXPECT_FALSE(window->ReaderLost());
+    EXPECT_LE(ticks, 5) << "opened within about a second, identified a moment later";
+    EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM3");
+    EXPECT_EQ(clock.sleeps.size(), sleeps) << "no tick waited for the reader";
+    EXPECT_TRUE(view.timers[Timer::Timer1]);
+
+    Capture("22222222222222");
+    EXPECT_EQ(ListLine(0), Line(1, "09:41:05", "111111111111"));
+    EXPECT_EQ(ListLine(1), Line(2, "09:41:05", "222222222222"));
+    EXPECT_EQ(view[Control::Edit1].text, "2");
+    EXPECT_TRUE(other.Requests().empty()) << "no other port is tried";
+}
+
+TEST_F(CaptureCycle, ExitAfterTheReaderWasUnpluggedShowsNoCloseError) {
+    reader->Stop();
+    window->Timer1Timer();
+    EXPECT_TRUE(window->ReaderLost());
+    window->BitBtn7Click();
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_TRUE(view.closed);
+}
+
 class TypingCycle : public CaptureCycle {
 protected:
     ReaderSettings Settings() override {
