@@ -68,11 +68,23 @@ void MainWindow::FormActivate() {
     SetOptionBoxes();
 }
 
+// Only a first start (no file) writes the defaults. A file that is there but
+// cannot be read is left alone for the operator to look into; the program
+// runs on the defaults meanwhile.
 void MainWindow::LoadOrCreateSettings() {
-    if (LoadSettings(files_, settings_) == SettingsLoad::Loaded) return;
-    ApplyDefaults(settings_);
-    if (!SaveSettings(files_, settings_)) {
-        view_.ShowErrorBox(std::string(text::kSettingsSaveError));
+    switch (LoadSettings(files_, settings_)) {
+        case SettingsLoad::Loaded:
+            return;
+        case SettingsLoad::Missing:
+            ApplyDefaults(settings_);
+            if (!SaveSettings(files_, settings_)) {
+                view_.ShowErrorBox(std::string(text::kSettingsSaveError));
+            }
+            return;
+        case SettingsLoad::Unreadable:
+            ApplyDefaults(settings_);
+            view_.ShowErrorBox(std::string(text::kSettingsReadError));
+            return;
     }
 }
 

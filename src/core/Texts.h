@@ -14,6 +14,7 @@ inline constexpr std::string_view kNoReader =
     "Na žádném sériovém portu nebylo identifikováno zařízení.";
 
 inline constexpr std::string_view kSettingsSaveError = "Chyba při ukládání parametrů";
+inline constexpr std::string_view kSettingsReadError = "Chyba při čtení parametrů";
 inline constexpr std::string_view kPortCloseError = "Chyba při zavírání portu";
 inline constexpr std::string_view kLogError = "Chyba při ukládání dat";
 inline constexpr std::string_view kKeyboardError = "Chyba při zápisu do klávesnice";
