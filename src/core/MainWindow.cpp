@@ -4,6 +4,7 @@
 
 #include "CounterInput.h"
 #include "KeyTyping.h"
+#include "PrintableText.h"
 #include "Texts.h"
 
 namespace vm4417 {
@@ -14,17 +15,6 @@ std::string Concat(std::string_view a, std::string_view b) {
     std::string s(a);
     s += b;
     return s;
-}
-
-// Code characters come from the reader unchecked; the window shows only
-// printable ASCII and marks anything else.
-std::string DisplayCode(std::string_view code) {
-    std::string shown;
-    for (char c : code) {
-        const bool printable = c >= 0x20 && c <= 0x7E;
-        shown += printable ? c : '?';
-    }
-    return shown;
 }
 
 }  // namespace
@@ -328,7 +318,7 @@ void MainWindow::NextCounter() {
 // line 30 and the list scrolls up at once, so line 30 is always empty.
 void MainWindow::WriteListLine() {
     const std::string line = CounterText(captureCounter_) + std::string(7, ' ') + captureTime_ +
-                             std::string(6, ' ') + DisplayCode(link_.ChipCodeText());
+                             std::string(6, ' ') + PrintableText(link_.ChipCodeText());
     view_.SetMemoLine(listLine_, line);
     ++listLine_;
     if (listLine_ > kListLastLine) {
@@ -377,7 +367,7 @@ void MainWindow::BitBtn4Click() {
 void MainWindow::BitBtn5Click() {
     switch (link_.RepeatChipRead(IsOn(settings_.DecimalCode))) {
         case ReadResult::Ok:
-            view_.SetStatusText(DisplayCode(link_.ChipCodeText()));
+            view_.SetStatusText(PrintableText(link_.ChipCodeText()));
             view_.SetStatusColor(kRepeatReadColor);
             break;
         case ReadResult::Failed:

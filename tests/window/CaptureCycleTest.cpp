@@ -88,13 +88,18 @@ TEST_F(CaptureCycle, AMalformedFrameChangesNothing) {
     EXPECT_EQ(window->Link().ChipCodeText(), "00000A1B2C3D");
 }
 
-TEST_F(CaptureCycle, UnprintableCodeBytesAreMarkedOnScreenButLoggedAsSent) {
+TEST_F(CaptureCycle, UnprintableCodeBytesAreMarkedAlikeInTheListAndTheLog) {
     view.SetChecked(Control::CheckBox6, true);
     window->CheckBoxClick(Control::CheckBox6);
     reader->SendRaw(std::string("A00\x01\x7f\xc3" "000000000\r", 16));
     window->Timer1Timer();
+    // A CR LF in the code must not forge a second log line.
+    reader->SendRaw("A0\r\n7 23:59:5XY\r");
+    window->Timer1Timer();
     EXPECT_EQ(ListLine(0), Line(1, "09:41:05", "00???0000000"));
-    EXPECT_EQ(ReadFileText(dir / "VM06D12M.txt"), std::string("1 09:41:05 00\x01\x7f\xc3" "0000000\r\n"));
+    EXPECT_EQ(ListLine(1), Line(2, "09:41:05", "0??7 23:59:5"));
+    EXPECT_EQ(ReadFileText(dir / "VM06D12M.txt"),
+              "1 09:41:05 00???0000000\r\n2 09:41:05 0??7 23:59:5\r\n");
 }
 
 TEST_F(CaptureCycle, TheCounterWrapsAfter4294967295) {
