@@ -91,7 +91,7 @@ bool MainWindow::ScanPorts() {
 
 bool MainWindow::TryPort(std::uint8_t number) {
     const std::string portName = std::to_string(number);
-    view_.SetStatusText(Concat(text::kTestingPort, portName));
+    ShowStatus(Concat(text::kTestingPort, portName));
     view_.RepaintNow(Control::StatusBar1);
     if (!link_.OpenReaderPort(number)) return false;
     // The reader needs a moment after its modem lines come up.
@@ -102,12 +102,12 @@ bool MainWindow::TryPort(std::uint8_t number) {
         view_.SetCaption(view_.Caption() + link_.ReaderIdent());
         return true;
     }
-    if (!link_.CloseReaderPort()) view_.SetStatusText(std::string(text::kPortCloseError));
+    if (!link_.CloseReaderPort()) ShowStatus(text::kPortCloseError);
     return false;
 }
 
 void MainWindow::ShowConnected() {
-    view_.SetStatusText(Concat(text::kConnected, link_.ReaderIdent()) +
+    ShowStatus(Concat(text::kConnected, link_.ReaderIdent()) +
                         Concat(text::kOnPort, std::to_string(settings_.PortNumber)));
 }
 
@@ -126,7 +126,7 @@ void MainWindow::EnterReaderState() {
 }
 
 void MainWindow::EnterNoReaderState() {
-    view_.SetStatusText(std::string(text::kNoReader));
+    ShowStatus(text::kNoReader);
     view_.SetVisible(Control::BitBtn8, true);
     demoIdle_ = true;
     for (Control c : {Control::BitBtn1, Control::BitBtn2, Control::BitBtn3, Control::BitBtn4,
@@ -238,7 +238,7 @@ void MainWindow::PollReader() {
                 if (link_.SendReaderCommand('Z')) {
                     ShowLedDark();
                 } else {
-                    view_.SetStatusText(std::string(text::kLedOffError));
+                    ShowCaptureError(text::kLedOffError);
                 }
             }
             break;
@@ -251,7 +251,7 @@ void MainWindow::NoteReaderLost() {
     link_.ForgetLostPort();
     readerLost_ = true;
     nextAttemptAt_ = clock_.Now();
-    view_.SetStatusText(Concat(text::kReaderLost, std::to_string(settings_.PortNumber)));
+    ShowStatus(Concat(text::kReaderLost, std::to_string(settings_.PortNumber)));
 }
 
 // One step per tick, so the window never waits: open the same port about
@@ -291,21 +291,54 @@ void MainWindow::RegisterCapture() {
     const bool withTime = IsOn(settings_.TimeToKeys);
     NextCounter();
     const std::string& code = link_.ChipCodeText();
-    if (IsOn(settings_.SaveToDisk) &&
-        !AppendCaptureLog(files_, clock_, captureCounter_, captureTime_, code)) {
-        view_.SetStatusText(std::string(text::kLogError));
+    captureLogFailed_ = false;
+    if (IsOn(settings_.SaveToDisk)) {
+        if (AppendCaptureLog(files_, clock_, captureCounter_, captureTime_, code)) {
+            // Logging works again: the old failure no longer holds.
+            if (logErrorShown_) ShowQuietStatus();
+        } else {
+            ShowLogError();
+        }
     }
     if (IsOn(settings_.CodeToKeys)) {
         const CaptureKeys keys{captureCounter_, captureTime_, code, withOrder, withTime};
         if (!TypeCapture(keys_, clock_, keys)) {
             // Nothing may be lost: a capture that could not be typed is listed.
             WriteListLine();
-            view_.SetStatusText(std::string(text::kKeyboardError));
+            ShowCaptureError(text::kKeyboardError);
         }
     } else {
         WriteListLine();
     }
     if (IsOn(settings_.SoundSignal)) sound_.Play();
+}
+
+// The status bar shows one text at a time. A capture that could not be
+// logged keeps "Chyba při ukládání dat" over its lesser errors (LED, keys),
+// so that the operator learns that captures go unrecorded; the next capture
+// that is logged takes it away again.
+void MainWindow::ShowStatus(std::string_view text) {
+    view_.SetStatusText(std::string(text));
+    logErrorShown_ = false;
+}
+
+void MainWindow::ShowLogError() {
+    ShowStatus(text::kLogError);
+    logErrorShown_ = true;
+    captureLogFailed_ = true;
+}
+
+void MainWindow::ShowCaptureError(std::string_view text) {
+    if (!captureLogFailed_) ShowStatus(text);
+}
+
+// What the status bar says when nothing is amiss.
+void MainWindow::ShowQuietStatus() {
+    if (readerFound_) {
+        ShowConnected();
+    } else {
+        ShowStatus(text::kNoReader);
+    }
 }
 
 void MainWindow::NextCounter() {
@@ -347,7 +380,7 @@ void MainWindow::ShowConversionError() {
 
 bool MainWindow::ReaderCommand(char letter, std::string_view done, std::string_view failed) {
     const bool ok = link_.SendReaderCommand(letter);
-    view_.SetStatusText(std::string(ok ? done : failed));
+    ShowStatus(ok ? done : failed);
     return ok;
 }
 
@@ -367,11 +400,11 @@ void MainWindow::BitBtn4Click() {
 void MainWindow::BitBtn5Click() {
     switch (link_.RepeatChipRead(IsOn(settings_.DecimalCode))) {
         case ReadResult::Ok:
-            view_.SetStatusText(PrintableText(link_.ChipCodeText()));
+            ShowStatus(PrintableText(link_.ChipCodeText()));
             view_.SetStatusColor(kRepeatReadColor);
             break;
         case ReadResult::Failed:
-            view_.SetStatusText(std::string(text::kRepeatReadError));
+            ShowStatus(text::kRepeatReadError);
             break;
         case ReadResult::ConversionError:
             ShowConversionError();

@@ -115,6 +115,11 @@ private:
     void WaitForReader();
     void ShowConnected();
 
+    void ShowStatus(std::string_view text);
+    void ShowLogError();
+    void ShowCaptureError(std::string_view text);
+    void ShowQuietStatus();
+
     void RegisterCapture();
     void WriteListLine();
     void NextCounter();
@@ -144,6 +149,10 @@ private:
     Clock::TimePoint nextAttemptAt_{};
     Clock::TimePoint openedAt_{};
     Rgb statusColor_;
+    // The status bar shows the log error; and the capture in hand could not
+    // be logged.
+    bool logErrorShown_ = false;
+    bool captureLogFailed_ = false;
 };
 
 }  // namespace vm4417

@@ -1,5 +1,7 @@
 // The capture cycle: one tick of the poll timer per call.
 
+#include <cstdio>
+#include <functional>
 #include <random>
 
 #include "WindowFixture.h"
@@ -155,6 +157,38 @@ TEST_F(CaptureCycle, CapturesGoToTheDailyLogWhenSavingIsOn) {
     Capture("33333333333333");
     EXPECT_EQ(view.status, "Chyba při ukládání dat");
     EXPECT_EQ(ListLine(2), Line(3, "09:41:09", "333333333333"));
+}
+
+TEST_F(CaptureCycle, ALogFailureStaysShownOverItsCapturesLesserErrorsUntilLoggingWorks) {
+    view.SetChecked(Control::CheckBox6, true);
+    window->CheckBoxClick(Control::CheckBox6);
+    const std::string log = dir / "VM06D12M.txt";
+    struct Case {
+        const char* lesser;
+        std::function<void(bool failing)> make;
+    };
+    const Case cases[] = {
+        {"LED off", [&](bool failing) { reader->SetSilent(failing); }},
+        {"keys",
+         [&](bool failing) {
+             keys.available = !failing;
+             view.SetChecked(Control::CheckBox1, failing);
+             window->CheckBoxClick(Control::CheckBox1);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lesser);
+        std::remove(log.c_str());
+        ASSERT_EQ(mkdir(log.c_str(), 0755), 0);
+        c.make(true);
+        Capture("11111111111111");
+        EXPECT_EQ(view.status, "Chyba při ukládání dat");
+
+        ASSERT_EQ(rmdir(log.c_str()), 0);
+        c.make(false);
+        Capture("22222222222222");
+        EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM3");
+    }
 }
 
 TEST_F(CaptureCycle, SoundOnlyWhenSignalIsOn) {
