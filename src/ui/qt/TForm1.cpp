@@ -137,7 +137,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     CentreOnScreen(this);
 }
 
-TForm1::~TForm1() { qApp->removeEventFilter(this); }
+// ~QWidget still moves the focus away from the child widgets; by then this
+// is no longer a TForm1, so the focus and event hooks must be gone first.
+TForm1::~TForm1() {
+    disconnect(qApp, &QApplication::focusChanged, this, &TForm1::OnFocusChanged);
+    qApp->removeEventFilter(this);
+}
 
 void TForm1::BuildControls() {
     for (const ControlSpec& entry : Form1Controls()) {
