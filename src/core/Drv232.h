@@ -73,6 +73,8 @@ public:
     // frame queued by an earlier request first, else one from the line.
     ReadResult PollChipCode(bool decimalCode);
     std::size_t QueuedFrames() const { return queuedFrames_.size(); }
+    // Bytes read from the line that no request has taken yet.
+    std::size_t PendingBytes() const { return pending_.size(); }
     // "*D" + 1 byte + CR -> "A" + 16 code characters + CR.
     ReadResult RepeatChipRead(bool decimalCode);
 
