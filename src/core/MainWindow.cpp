@@ -79,6 +79,7 @@ void MainWindow::LoadOrCreateSettings() {
 // Tries each of 30 port numbers once, starting at the stored one and going
 // down, wrapping from 0 to 29.
 bool MainWindow::ScanPorts() {
+    scanFailures_.clear();
     auto number = static_cast<std::uint8_t>(settings_.PortNumber + 1);
     for (int attempt = 0; attempt < kScanTries; ++attempt) {
         number = number == 0 ? kHighestScannedPort : static_cast<std::uint8_t>(number - 1);
@@ -91,7 +92,10 @@ bool MainWindow::TryPort(std::uint8_t number) {
     const std::string portName = std::to_string(number);
     view_.SetStatusText(Concat(text::kTestingPort, portName));
     view_.RepaintNow(Control::StatusBar1);
-    if (!link_.OpenReaderPort(number)) return false;
+    if (!link_.OpenReaderPort(number)) {
+        scanFailures_.push_back({number, link_.LastOpenStatus()});
+        return false;
+    }
     // The reader needs a moment after its modem lines come up.
     clock_.SleepFor(kIdentifyWait);
     if (link_.IdentifyReader()) {

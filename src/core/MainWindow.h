@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Clock.h"
 #include "DemoCodes.h"
@@ -40,6 +41,12 @@ struct MainWindowServices {
     std::uint64_t demoSeed = 0;
     // Caption of the conversion error box, see ApplicationTitle().
     std::string applicationTitle;
+};
+
+// A port that start-up's scan could not open, and the system's reason.
+struct PortFailure {
+    std::uint8_t number = 0;
+    Status status;
 };
 
 // The program's title from its executable's file name: the name up to its
@@ -92,6 +99,9 @@ public:
     bool DemoIdle() const { return demoIdle_; }
     bool ReaderFound() const { return readerFound_; }
     const ReaderLink& Link() const { return link_; }
+    // The ports start-up's scan could not open, in scan order; the entry
+    // point tells the operator about them.
+    const std::vector<PortFailure>& ScanFailures() const { return scanFailures_; }
 
 private:
     void LoadOrCreateSettings();
@@ -130,6 +140,7 @@ private:
     bool demoIdle_ = false;
     bool readerFound_ = false;
     Rgb statusColor_;
+    std::vector<PortFailure> scanFailures_;
 };
 
 }  // namespace vm4417

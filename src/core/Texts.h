@@ -31,4 +31,18 @@ inline constexpr std::string_view kRepeatReadError = "Chyba při čtení čipu";
 inline constexpr std::string_view kDemo = "Demo";
 inline constexpr std::string_view kStop = "Stop";
 
+// Why a serial port cannot be used (the port list and start-up's report).
+inline constexpr std::string_view kPortUsable = "lze použít";
+inline constexpr std::string_view kPortUnusable = "nelze použít: ";
+inline constexpr std::string_view kPortMissing = "zařízení neexistuje (převodník není připojen?)";
+inline constexpr std::string_view kPortNoPermission = "nemáte oprávnění port otevřít";
+inline constexpr std::string_view kPortPermissionFix =
+    "; náprava: sudo usermod -aG dialout $USER, potom se odhlaste a znovu přihlaste";
+inline constexpr std::string_view kPortInUse = "port používá jiný program";
+inline constexpr std::string_view kPortConsole = "systémová konzole, program ji nikdy neotevírá";
+inline constexpr std::string_view kPortWrongKind = "není to sériové zařízení";
+inline constexpr std::string_view kPortLost = "zařízení neodpovídá (bylo odpojeno?)";
+inline constexpr std::string_view kPortFailed = "port nelze otevřít";
+inline constexpr std::string_view kNoPortsFound = "Žádné číslo portu 0 až 255 nevede k zařízení.";
+
 }  // namespace vm4417::text

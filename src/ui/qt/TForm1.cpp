@@ -240,7 +240,13 @@ void TForm1::StartupWhenActive() {
     startupStarted_ = true;
     // Queued, so that the activation finishes and the window is painted
     // before the port scan blocks the thread.
-    QMetaObject::invokeMethod(this, [this] { logic_->FormActivate(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            logic_->FormActivate();
+            emit StartupFinished();
+        },
+        Qt::QueuedConnection);
 }
 
 void TForm1::resizeEvent(QResizeEvent* e) {
