@@ -15,6 +15,7 @@
 #include "DemoCodes.h"
 #include "Drv232.h"
 #include "FileStore.h"
+#include "Form1Layout.h"
 #include "Global.h"
 #include "InfoSound.h"
 #include "KeySink.h"
@@ -22,9 +23,11 @@
 
 namespace vm4417 {
 
-inline constexpr int kListLastLine = 30;  // the list has lines 0..30
-inline constexpr int kScanTries = 30;
-inline constexpr std::uint8_t kHighestScannedPort = 29;
+inline constexpr int kListLastLine = kListLineCount - 1;
+// Spaces between the list's columns, so that they sit under the headings.
+inline constexpr int kGapAfterOrder = 7;
+inline constexpr int kGapAfterTime = 6;
+inline constexpr int kScanTries = kHighestScannedPort + 1;
 inline constexpr std::chrono::milliseconds kIdentifyWait{300};
 inline constexpr std::chrono::milliseconds kDemoLedTime{500};
 inline constexpr std::chrono::milliseconds kTimer1Interval{333};

@@ -14,22 +14,6 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
-constexpr std::string_view kUsage = R"(Použití: vm4417 [volba]
-Čtečka čipů na sériovém portu. Bez voleb otevře okno programu; nastavení
-(VM4417.INI) a denní záznamy ukládá do aktuálního adresáře.
-
-  --list-ports  vypíše porty 0 až 255, které vedou k zařízení, a u každého,
-                zda jej lze použít, případně proč ne (nic jiného neotevře)
-  --version     vypíše verzi programu
-  --help        vypíše tuto nápovědu
-
-Port n je /dev/ttyUSB<n>, /dev/ttyACM<n> nebo /dev/ttyS<n> (první, který
-existuje). Je-li nastavena proměnná VM4417_PORT_DIR, je port n odkaz
-$VM4417_PORT_DIR/COM<n> na libovolné sériové zařízení.
-)";
-
-constexpr std::string_view kListHeader = "Port   Zařízení                 Stav";
-
 void ListPorts(std::ostream& out) {
     const TermiosSerialPorts ports(TermiosSerialPorts::LocationsFromEnvironment());
     const auto reports = DiagnosePorts(ports);
@@ -40,7 +24,7 @@ void ListPorts(std::ostream& out) {
             << ")\n";
         return;
     }
-    out << kListHeader << '\n';
+    out << text::kPortListHeader << '\n';
     for (const PortReport& report : reports) {
         out << PortListLine(report.number, report.path, report.status) << '\n';
     }
@@ -61,10 +45,10 @@ CommandLineAction ParseCommandLine(int argc, const char* const argv[]) {
 
 int RunCommandLineAction(CommandLineAction action, std::ostream& out, std::ostream& err) {
     switch (action) {
-        case CommandLineAction::Help: out << kUsage; return 0;
+        case CommandLineAction::Help: out << text::kUsage; return 0;
         case CommandLineAction::Version: out << "vm4417 " << kProgramVersion << '\n'; return 0;
         case CommandLineAction::ListPorts: ListPorts(out); return 0;
-        case CommandLineAction::Misuse: err << kUsage; return kExitUsage;
+        case CommandLineAction::Misuse: err << text::kUsage; return kExitUsage;
         case CommandLineAction::Window: break;
     }
     return kExitUsage;
