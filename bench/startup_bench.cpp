@@ -56,7 +56,7 @@ int main(int argc, char* argv[]) {
     watch.setInterval(0);
     QObject::connect(&watch, &QTimer::timeout, [&] {
         if (!started) {
-            started = form.StartupDone();
+            started = form.StartupQueued();
             return;
         }
         std::printf("window active after %.0f ms, start-up done after %.0f ms, reader %s\n", shown,

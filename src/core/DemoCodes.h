@@ -10,6 +10,9 @@ namespace vm4417 {
 // written as 8 upper-case hexadecimal digits (00000000 to FFFFE37F).
 class DemoCodes {
 public:
+    // Not 2^32 - 1: the range of invented codes has always ended 7,296 short
+    // of it (4294960000 values), and demo codes keep looking as they always
+    // have (00000000 to FFFFE37F).
     static constexpr std::uint32_t kLargest = 4294959999u;
 
     // Seed once, from a real entropy source in the program.

@@ -43,6 +43,9 @@ ChipCodeFormat FormatChipCode(std::span<const std::uint8_t, kRawCodeLength> rawC
     if (const auto value = ParseHex32(text)) {
         return {true, std::to_string(static_cast<std::int32_t>(*value)), {}};
     }
+    // The text is kept as the program has always shown it: the wording of the
+    // number conversion that failed and its "$" hexadecimal prefix, in
+    // English even in the Czech window.
     std::string message = "'$";
     message += text;
     message += "' is not a valid integer value";

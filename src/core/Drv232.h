@@ -1,6 +1,8 @@
 #pragma once
 // The reader link: the reader's request/reply protocol over a serial line and
-// the code text made from a code frame.
+// the code text made from a code frame. The file keeps the design's unit name
+// Drv232 ("driver for the RS-232 reader"); the class in it is ReaderLink,
+// named for what it is.
 
 #include <array>
 #include <cstddef>

@@ -13,7 +13,7 @@ namespace vm4417 {
 
 enum class ControlKind { Label, Picture, SpeedButton, Memo, Bevel, BitBtn, CheckBox, Edit, StatusBar };
 
-struct ControlSpec {
+struct ControlEntry {
     Control id;
     std::string_view name;
     ControlKind kind;
@@ -28,8 +28,8 @@ inline constexpr int kClientHeight = 563;
 inline constexpr int kStatusPanelWidth = 500;
 inline constexpr int kListLineCount = 31;
 
-std::span<const ControlSpec> Form1Controls();
-const ControlSpec& Form1Control(Control id);
+std::span<const ControlEntry> Form1Controls();
+const ControlEntry& Form1Control(Control id);
 // The keyboard focus order.
 std::span<const Control> Form1TabOrder();
 

@@ -68,7 +68,7 @@ void ReaderSettings::OverlayBytes(std::span<const std::uint8_t> prefix) {
 }
 
 void ApplyDefaults(ReaderSettings& settings) {
-    settings.PortNumber = 29;
+    settings.PortNumber = kHighestScannedPort;
     settings.OrderToKeys = 0;
     settings.TimeToKeys = 0;
     settings.LedOffAfterCode = 1;

@@ -49,6 +49,9 @@ inline std::uint8_t FlagByte(bool on) { return on ? 1 : 0; }
 
 inline constexpr std::string_view kSettingsFileName = "VM4417.INI";
 
+// The port scan tries 0..kHighestScannedPort; a first start begins at the top.
+inline constexpr std::uint8_t kHighestScannedPort = 29;
+
 // Sets the defaults of a first start: port 29, LED-off and sound on, other
 // options off, counter 0. Offsets 3 (typing), 12 and 14..15 keep their value.
 void ApplyDefaults(ReaderSettings& settings);
@@ -72,6 +75,8 @@ std::string CounterText(std::uint32_t counter);
 
 // Decimal text of n with a leading "0" when it has one digit; a longer text
 // is replaced by its third and fourth characters (2026 gives "26", 123 "3").
+// That is how the year's last two digits were made, and the time fields
+// never have more than two digits, so only odd callers see the cut.
 std::string TwoDigits(std::uint16_t n);
 // "HH:MM:SS" of the given local time.
 std::string TimeText(const LocalDateTime& now);

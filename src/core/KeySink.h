@@ -21,8 +21,10 @@ inline constexpr bool IsLetter(std::uint8_t key) { return key >= 'A' && key <= '
 struct KeyEvent {
     std::uint8_t virtualKey = 0;
     bool keyUp = false;
-    // The scan-code value carried by every event; backends that address keys
-    // by virtual-key code alone ignore it.
+    // The scan-code value carried by every event. It is a fixed 1 (the
+    // Escape key's scan code) rather than the key's own: receivers go by the
+    // virtual-key code, and backends that address keys by virtual-key code
+    // alone ignore it.
     std::uint8_t scanCode = 1;
 
     friend bool operator==(const KeyEvent&, const KeyEvent&) = default;

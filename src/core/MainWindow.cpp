@@ -78,9 +78,10 @@ void MainWindow::LoadOrCreateSettings() {
     }
 }
 
-// Tries each of 30 port numbers once, starting at the stored one and going
-// down, wrapping from 0 to 29.
+// Tries each number from 0 to kHighestScannedPort once, starting at the
+// stored one and going down, wrapping from 0 to the highest.
 bool MainWindow::ScanPorts() {
+    scanFailures_.clear();
     auto number = static_cast<std::uint8_t>(settings_.PortNumber + 1);
     for (int attempt = 0; attempt < kScanTries; ++attempt) {
         number = number == 0 ? kHighestScannedPort : static_cast<std::uint8_t>(number - 1);
@@ -93,7 +94,10 @@ bool MainWindow::TryPort(std::uint8_t number) {
     const std::string portName = std::to_string(number);
     ShowStatus(Concat(text::kTestingPort, portName));
     view_.RepaintNow(Control::StatusBar1);
-    if (!link_.OpenReaderPort(number)) return false;
+    if (!link_.OpenReaderPort(number)) {
+        scanFailures_.push_back({number, link_.LastOpenStatus()});
+        return false;
+    }
     // The reader needs a moment after its modem lines come up.
     clock_.SleepFor(kIdentifyWait);
     if (link_.IdentifyReader()) {
@@ -350,8 +354,9 @@ void MainWindow::NextCounter() {
 // The first 30 captures fill lines 0..29; from then on each is written to
 // line 30 and the list scrolls up at once, so line 30 is always empty.
 void MainWindow::WriteListLine() {
-    const std::string line = CounterText(captureCounter_) + std::string(7, ' ') + captureTime_ +
-                             std::string(6, ' ') + PrintableText(link_.ChipCodeText());
+    const std::string line = CounterText(captureCounter_) + std::string(kGapAfterOrder, ' ') +
+                             captureTime_ + std::string(kGapAfterTime, ' ') +
+                             PrintableText(link_.ChipCodeText());
     view_.SetMemoLine(listLine_, line);
     ++listLine_;
     if (listLine_ > kListLastLine) {
@@ -364,6 +369,8 @@ void MainWindow::WriteListLine() {
 void MainWindow::ShowLedLit() {
     view_.SetVisible(Control::Image1, false);
     view_.SetVisible(Control::Image2, true);
+    // Painted at once: the capture goes on blocking the thread for a while.
+    view_.RepaintNow(Control::Image1);
     view_.RepaintNow(Control::Image2);
 }
 

@@ -9,11 +9,13 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Clock.h"
 #include "DemoCodes.h"
 #include "Drv232.h"
 #include "FileStore.h"
+#include "Form1Layout.h"
 #include "Global.h"
 #include "InfoSound.h"
 #include "KeySink.h"
@@ -21,9 +23,11 @@
 
 namespace vm4417 {
 
-inline constexpr int kListLastLine = 30;  // the list has lines 0..30
-inline constexpr int kScanTries = 30;
-inline constexpr std::uint8_t kHighestScannedPort = 29;
+inline constexpr int kListLastLine = kListLineCount - 1;
+// Spaces between the list's columns, so that they sit under the headings.
+inline constexpr int kGapAfterOrder = 7;
+inline constexpr int kGapAfterTime = 6;
+inline constexpr int kScanTries = kHighestScannedPort + 1;
 inline constexpr std::chrono::milliseconds kIdentifyWait{300};
 inline constexpr std::chrono::milliseconds kDemoLedTime{500};
 // How often a lost reader's port is tried again.
@@ -42,6 +46,12 @@ struct MainWindowServices {
     std::uint64_t demoSeed = 0;
     // Caption of the conversion error box, see ApplicationTitle().
     std::string applicationTitle;
+};
+
+// A port that start-up's scan could not open, and the system's reason.
+struct PortFailure {
+    std::uint8_t number = 0;
+    Status status;
 };
 
 // The program's title from its executable's file name: the name up to its
@@ -96,6 +106,9 @@ public:
     // The reader's line was lost and the window waits for it to come back.
     bool ReaderLost() const { return readerLost_; }
     const ReaderLink& Link() const { return link_; }
+    // The ports start-up's scan could not open, in scan order; the entry
+    // point tells the operator about them.
+    const std::vector<PortFailure>& ScanFailures() const { return scanFailures_; }
 
 private:
     void LoadOrCreateSettings();
@@ -153,6 +166,7 @@ private:
     // be logged.
     bool logErrorShown_ = false;
     bool captureLogFailed_ = false;
+    std::vector<PortFailure> scanFailures_;
 };
 
 }  // namespace vm4417

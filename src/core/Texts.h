@@ -1,11 +1,51 @@
 #pragma once
-// Every text the window logic shows the operator (UTF-8).
+// Every Czech text the operator sees, in one place (UTF-8): the windows'
+// captions and control texts, status texts and error boxes. Front ends take
+// them from here; nothing else spells them out.
 
 #include <string_view>
 
 namespace vm4417::text {
 
 inline constexpr std::string_view kCaption = "Čtečka čipů VELM";
+// The error boxes' caption stays English, as the operator has always seen it.
+inline constexpr std::string_view kErrorCaption = "Error";
+
+// Main window controls (see Form1Layout.cpp).
+inline constexpr std::string_view kOrderHeading = "Pořadí";
+inline constexpr std::string_view kTimeHeading = "Čas";
+inline constexpr std::string_view kCodeHeading = "Kód čipu";
+inline constexpr std::string_view kButtonsFrame = "Ovládací tlačítka";
+inline constexpr std::string_view kBlockButton = "Zablokování";
+inline constexpr std::string_view kUnblockButton = "Odblokování";
+inline constexpr std::string_view kLedOnButton = "Rozsviť LED";
+inline constexpr std::string_view kLedOffButton = "Zhasni LED";
+inline constexpr std::string_view kRepeatReadButton = "Opakované čtení čipu";
+inline constexpr std::string_view kRedirectFrame = "Přesměrování";
+inline constexpr std::string_view kCodeToKeysBox = "Kód čipu do klávesnice";
+inline constexpr std::string_view kOrderToKeysBox = "Pořadí do klávesnice";
+inline constexpr std::string_view kTimeToKeysBox = "Čas do klávesnice";
+inline constexpr std::string_view kParametersFrame = "Parametry";
+inline constexpr std::string_view kSoundBox = "Zvukový signál";
+inline constexpr std::string_view kLedOffAfterCodeBox = "Zhasnutí LED po přijetí kódu";
+inline constexpr std::string_view kSaveToDiskBox = "Ukládat na disk";
+inline constexpr std::string_view kMinimizeBox = "Minimalizovat po spuštění";
+inline constexpr std::string_view kDecimalBox = "Dekadický kód";
+inline constexpr std::string_view kCrcBox = "CRC";
+inline constexpr std::string_view kFamilyBox = "Family";
+inline constexpr std::string_view kCounterLabel = "Pořadí:";
+inline constexpr std::string_view kCounterInitial = "Edit1";
+inline constexpr std::string_view kResetButton = "Nuluj pořadí";
+inline constexpr std::string_view kExitButton = "Konec programu";
+inline constexpr std::string_view kStatusInitial = "Info";
+
+// Maker-information window (see Form2Layout.cpp).
+inline constexpr std::string_view kMakerCaption = "Informace o výrobci";
+inline constexpr std::string_view kMakerHeading = "Výrobu a úpravy programu provádí:";
+inline constexpr std::string_view kPhonePrefix = "Telefon: ";
+inline constexpr std::string_view kEmailPrefix = "Email: ";
+inline constexpr std::string_view kWebPrefix = "Internet: ";
+
 inline constexpr std::string_view kTestingPort = "Testuji port COM";
 inline constexpr std::string_view kConnected = "Připojeno zařízení VELM";
 inline constexpr std::string_view kOnPort = " na portu COM";
@@ -32,5 +72,35 @@ inline constexpr std::string_view kRepeatReadError = "Chyba při čtení čipu";
 
 inline constexpr std::string_view kDemo = "Demo";
 inline constexpr std::string_view kStop = "Stop";
+
+// Why a serial port cannot be used (the port list and start-up's report).
+inline constexpr std::string_view kPortUsable = "lze použít";
+inline constexpr std::string_view kPortUnusable = "nelze použít: ";
+inline constexpr std::string_view kPortMissing = "zařízení neexistuje (převodník není připojen?)";
+inline constexpr std::string_view kPortNoPermission = "nemáte oprávnění port otevřít";
+inline constexpr std::string_view kPortPermissionFix =
+    "; náprava: sudo usermod -aG dialout $USER, potom se odhlaste a znovu přihlaste";
+inline constexpr std::string_view kPortInUse = "port používá jiný program";
+inline constexpr std::string_view kPortConsole = "systémová konzole, program ji nikdy neotevírá";
+inline constexpr std::string_view kPortWrongKind = "není to sériové zařízení";
+inline constexpr std::string_view kPortLost = "zařízení neodpovídá (bylo odpojeno?)";
+inline constexpr std::string_view kPortFailed = "port nelze otevřít";
+inline constexpr std::string_view kPortListHeader = "Port   Zařízení                 Stav";
+inline constexpr std::string_view kNoPortsFound = "Žádné číslo portu 0 až 255 nevede k zařízení.";
+
+// vm4417 --help.
+inline constexpr std::string_view kUsage = R"(Použití: vm4417 [volba]
+Čtečka čipů na sériovém portu. Bez voleb otevře okno programu; nastavení
+(VM4417.INI) a denní záznamy ukládá do aktuálního adresáře.
+
+  --list-ports  vypíše porty 0 až 255, které vedou k zařízení, a u každého,
+                zda jej lze použít, případně proč ne (nic jiného neotevře)
+  --version     vypíše verzi programu
+  --help        vypíše tuto nápovědu
+
+Port n je /dev/ttyUSB<n>, /dev/ttyACM<n> nebo /dev/ttyS<n> (první, který
+existuje). Je-li nastavena proměnná VM4417_PORT_DIR, je port n odkaz
+$VM4417_PORT_DIR/COM<n> na libovolné sériové zařízení.
+)";
 
 }  // namespace vm4417::text

@@ -177,25 +177,28 @@ TEST_F(ReaderLinkTest, RepeatedReadAndDecimalConversion) {
     EXPECT_EQ(link.RawCodeChars()[3], 'G');
 }
 
+// Bounds come from the design's time-outs with wide margins for a loaded
+// machine; the fine timing is measured by bench/link_bench.
 TEST_F(ReaderLinkTest, ReadsEndAtTheTimeOutsAndNoLater) {
-    // Silence: 16 x 8 ms + 200 ms.
+    // Silence: 16 x 8 ms + 200 ms = 328 ms, never less.
     const auto silent = Timed([&] { EXPECT_EQ(link.PollChipCode(false), ReadResult::Failed); });
     EXPECT_GE(silent, 325ms);
-    EXPECT_LT(silent, 400ms);
+    EXPECT_LT(silent, 1000ms);
 
-    // A complete frame already there returns at once.
+    // A complete frame already there returns well before the time-out.
     sim.SendFrame();
     const auto ready = Timed([&] { EXPECT_EQ(link.PollChipCode(false), ReadResult::Ok); });
-    EXPECT_LT(ready, 30ms);
+    EXPECT_LT(ready, 200ms);
 
-    // A frame arriving during the read ends it as its last byte comes in.
+    // A frame arriving during the read ends it as its last byte comes in,
+    // not at the time-out.
     std::jthread later([&] {
         std::this_thread::sleep_for(100ms);
         sim.SendFrame();
     });
     const auto arriving = Timed([&] { EXPECT_EQ(link.PollChipCode(false), ReadResult::Ok); });
     EXPECT_GE(arriving, 95ms);
-    EXPECT_LT(arriving, 180ms);
+    EXPECT_LT(arriving, 325ms);
 }
 
 TEST_F(ReaderLinkTest, AGapOfMoreThan20msEndsTheRead) {
@@ -206,7 +209,9 @@ TEST_F(ReaderLinkTest, AGapOfMoreThan20msEndsTheRead) {
     });
     const auto start = Steady::now();
     EXPECT_EQ(link.PollChipCode(false), ReadResult::Failed);
-    EXPECT_LT(Steady::now() - start, 90ms) << "20 ms after the eighth byte, not at 328 ms";
+    // Had the read waited for the whole time-out, the rest sent at 120 ms
+    // would have completed the frame.
+    EXPECT_LT(Steady::now() - start, 325ms) << "ended by the 20 ms gap, not at 328 ms";
     torn.join();
     // The rest of the torn frame is left for the next read, which fails too.
     EXPECT_EQ(link.PollChipCode(false), ReadResult::Failed);

@@ -5,7 +5,7 @@
 namespace vm4417::test {
 
 FakeView::FakeView() : memo(kListLineCount) {
-    for (const ControlSpec& entry : Form1Controls()) {
+    for (const ControlEntry& entry : Form1Controls()) {
         ControlState& s = controls[entry.id];
         s.visible = entry.visible;
         s.checked = entry.checked;

@@ -1,9 +1,13 @@
-// Pictures, window font and maker-information window, run headless
+// Pictures, window font and the windows' layout, run headless
 // (QT_QPA_PLATFORM=offscreen, Qt's Fusion style). The QApplication comes
 // from the shared GoogleTest main in tests/support/QtTestMain.cpp.
 
+#include "Form1Layout.h"
+#include "Form2Layout.h"
 #include "Pictures.h"
+#include "TForm1.h"
 #include "TForm2.h"
+#include "Texts.h"
 #include "UiFont.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +19,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QList>
+#include <QPair>
 #include <QPalette>
 #include <QPoint>
 #include <QPushButton>
@@ -47,11 +52,6 @@ static void PrintTo(const QSize& size, std::ostream* os)
 static void PrintTo(const QPoint& point, std::ostream* os)
 {
     *os << '(' << point.x() << ',' << point.y() << ')';
-}
-
-static void PrintTo(const QColor& colour, std::ostream* os)
-{
-    *os << (colour.isValid() ? colour.name(QColor::HexArgb).toStdString() : std::string("invalid"));
 }
 
 static void PrintTo(const QImage& image, std::ostream* os)
@@ -233,157 +233,79 @@ TEST(UiFont, DrawsCzech)
         EXPECT_TRUE(raw.supportsCharacter(letter)) << QString(letter).toStdString();
 }
 
-// --- Main window texts in the window font ---------------------------------
+// --- What the operator sees of the windows' layout ----------------------
 
 namespace {
 
-enum class Control { Check, GlyphButton, Label };
-
-struct ControlText {
-    Control control;
-    const char* text;  // UTF-8
-    int width;         // the control's width in the main window
-};
-
-void PrintTo(const ControlText& row, std::ostream* os)
+// The width a control needs for its text in the window font. A button's is
+// measured on a long text, so that the style's minimum button width does
+// not hide a text that would be cut.
+int NeededWidth(QWidget* widget)
 {
-    *os << '"' << row.text << "\" in " << row.width << " px";
+    auto* button = qobject_cast<QPushButton*>(widget);
+    if (!button)
+        return widget->sizeHint().width();
+    const QString longText = QStringLiteral("a long enough button text");
+    QPushButton probe(button->icon(), longText);
+    probe.setFont(button->font());
+    const QFontMetrics metrics(button->font());
+    return metrics.horizontalAdvance(button->text()) + probe.sizeHint().width() -
+           metrics.horizontalAdvance(longText);
 }
 
-const ControlText kMainWindowTexts[] = {
-    {Control::Check, "Kód čipu do klávesnice", 149},
-    {Control::Check, "Pořadí do klávesnice", 141},
-    {Control::Check, "Čas do klávesnice", 141},
-    {Control::Check, "Zvukový signál", 97},
-    {Control::Check, "Zhasnutí LED po přijetí kódu", 165},
-    {Control::Check, "Ukládat na disk", 97},
-    {Control::Check, "Minimalizovat po spuštění", 153},
-    {Control::Check, "Dekadický kód", 97},
-    {Control::Check, "CRC", 97},
-    {Control::Check, "Family", 97},
-    {Control::GlyphButton, "Zablokování", 137},
-    {Control::GlyphButton, "Odblokování", 137},
-    {Control::GlyphButton, "Rozsviť LED", 137},
-    {Control::GlyphButton, "Zhasni LED", 137},
-    {Control::GlyphButton, "Opakované čtení čipu", 137},
-    {Control::GlyphButton, "Nuluj pořadí", 97},
-    {Control::GlyphButton, "Demo", 75},
-    {Control::GlyphButton, "Stop", 75},
-    {Control::GlyphButton, "Konec programu", 105},
-    {Control::Label, "Pořadí", 32},
-    {Control::Label, "Čas", 18},
-    {Control::Label, "Kód čipu", 42},
-    {Control::Label, "Ovládací tlačítka", 81},
-    {Control::Label, "Přesměrování", 66},
-    {Control::Label, "Parametry", 47},
-    {Control::Label, "Pořadí:", 35},
-};
-
-// Test name from the row: control kind plus the text without diacritics,
-// every other run of non-alphanumerics turned into one underscore.
-std::string RowName(const testing::TestParamInfo<ControlText>& info)
+// Frames enclose other controls, the LED pictures share one place by design,
+// and the two hidden boxes above the buttons are never shown.
+bool MayOverlap(vm4417::Control id)
 {
-    std::string name = info.param.control == Control::Check         ? "check_"
-                       : info.param.control == Control::GlyphButton ? "button_"
-                                                                     : "label_";
-    const QString plain = QString::fromUtf8(info.param.text).normalized(QString::NormalizationForm_D);
-    for (QChar c : plain) {
-        if (c.isMark())
-            continue;
-        if (c.unicode() < 128 && c.isLetterOrNumber())
-            name += c.toLatin1();
-        else if (name.back() != '_')
-            name += '_';
-    }
-    return name;
+    using vm4417::Control;
+    return id == Control::Bevel1 || id == Control::Bevel2 || id == Control::Bevel3 ||
+           id == Control::Image2 || id == Control::CheckBox8 || id == Control::CheckBox9;
 }
-
-class UiFontFitsControls : public testing::TestWithParam<ControlText> {};
 
 }  // namespace
 
-TEST_P(UiFontFitsControls, TextFitsItsControl)
+TEST(MainWindowLayout, EveryTextFitsNothingOverlapsEverythingInside)
 {
-    const QString text = QString::fromUtf8(GetParam().text);
-    const int width = GetParam().width;
-    const QFont font = UiFont(11);
-    const QFontMetrics metrics(font);
-    int needed = 0;
-    switch (GetParam().control) {
-    case Control::Check: {
-        QCheckBox box(text);
-        box.setFont(font);
-        needed = box.sizeHint().width();
-        break;
+    TForm1 form;
+    form.show();  // the status bar takes its place along the bottom when shown
+    const QRect client(QPoint(0, 0), form.size());
+    QList<QPair<QString, QRect>> taken;
+    for (const vm4417::ControlEntry& entry : vm4417::Form1Controls()) {
+        const QString name = QString::fromLatin1(entry.name.data(), entry.name.size());
+        SCOPED_TRACE(name.toStdString());
+        QWidget* widget = form.Widget(entry.id);
+        const QRect place = widget->geometry();
+        EXPECT_TRUE(client.contains(place)) << "sticks out of the window";
+        if (!entry.text.empty() && entry.kind != vm4417::ControlKind::Edit &&
+            entry.kind != vm4417::ControlKind::StatusBar) {
+            EXPECT_LE(NeededWidth(widget), place.width()) << "the text is cut";
+        }
+        if (MayOverlap(entry.id))
+            continue;
+        for (const auto& [other, rect] : taken)
+            EXPECT_FALSE(rect.intersects(place)) << "overlaps " << other.toStdString();
+        taken.append({name, place});
     }
-    case Control::Label: {
-        QLabel label(text);
-        label.setFont(font);
-        needed = label.sizeHint().width();
-        break;
-    }
-    case Control::GlyphButton: {
-        // The style's margins and the glyph, measured on a long text so
-        // that the style's minimum button width does not count.
-        const QString longText = QStringLiteral("a long enough button text");
-        QPushButton button(ButtonIcon(Glyph::Demo), longText);
-        button.setFont(font);
-        needed = metrics.horizontalAdvance(text) + button.sizeHint().width() -
-                 metrics.horizontalAdvance(longText);
-        break;
-    }
-    }
-    EXPECT_LE(needed, width) << text.toStdString() << " needs " << needed << " px, has " << width;
+    // The demo button's other text must fit as well.
+    form.SetText(vm4417::Control::BitBtn8, std::string(vm4417::text::kStop));
+    QWidget* demo = form.Widget(vm4417::Control::BitBtn8);
+    EXPECT_LE(NeededWidth(demo), demo->width());
 }
 
-INSTANTIATE_TEST_SUITE_P(MainWindow, UiFontFitsControls, testing::ValuesIn(kMainWindowTexts),
-                         RowName);
-
-// --- Maker-information window ---------------------------------------------
-
-TEST(TForm2, LabelsShowTheMakerDetails)
+TEST(TForm2, EveryLabelShowsItsWholeTextInsideTheWindowWithoutOverlap)
 {
     TForm2 form;
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Informace o výrobci"));
-    EXPECT_EQ(form.size(), QSize(306, 238));
-    const Qt::WindowFlags flags = form.windowFlags();
-    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
-    EXPECT_TRUE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
     EXPECT_FALSE(form.windowIcon().isNull());
-
-    const struct {
-        const char* name;
-        QPoint pos;
-        const char* text;
-        bool bold;
-        QColor colour;  // invalid: the palette's window text
-    } expected[] = {
-        {"Label1", {40, 16}, "Výrobu a úpravy programu provádí:", false, QColor(0, 0, 255)},
-        {"Label2", {68, 52}, "vm4417", true, QColor()},
-        {"Label3", {100, 80}, "–", true, QColor()},
-        {"Label4", {64, 108}, "–", true, QColor()},
-        {"Label6", {72, 140}, "Telefon: –", false, QColor(0, 128, 0)},
-        {"Label7", {64, 168}, "Email: –", false, QColor(255, 0, 0)},
-        {"Label8", {72, 196}, "Internet: –", false, QColor(255, 0, 0)},
-    };
-    const QList<QLabel*> all = form.findChildren<QLabel*>();
-    ASSERT_EQ(all.size(), static_cast<qsizetype>(std::size(expected)));
+    const QRect client(QPoint(0, 0), form.size());
     QList<QRect> taken;
-    for (const auto& e : expected) {
-        SCOPED_TRACE(e.name);
-        auto* label = form.findChild<QLabel*>(QString::fromLatin1(e.name));
-        ASSERT_NE(label, nullptr) << e.name;
-        EXPECT_EQ(label->pos(), e.pos);
-        EXPECT_EQ(label->text(), QString::fromUtf8(e.text));
-        EXPECT_EQ(label->font().pixelSize(), 13);
-        EXPECT_EQ(label->font().bold(), e.bold);
-        EXPECT_EQ(label->size(), label->sizeHint());
-        EXPECT_EQ(label->foregroundRole(), QPalette::WindowText);
-        const QColor shown = label->palette().color(QPalette::WindowText);
-        EXPECT_EQ(shown, e.colour.isValid() ? e.colour : form.palette().color(QPalette::WindowText));
-        EXPECT_TRUE(QRect(QPoint(0, 0), form.size()).contains(label->geometry()))
-            << "sticks out of the window";
+    for (const vm4417::LabelEntry& entry : vm4417::Form2Labels()) {
+        SCOPED_TRACE(std::string(entry.name));
+        auto* label = form.findChild<QLabel*>(QString::fromLatin1(entry.name.data(), entry.name.size()));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), QString::fromStdString(entry.text));
+        EXPECT_GE(label->width(), label->sizeHint().width()) << "the text is cut";
+        EXPECT_TRUE(client.contains(label->geometry())) << "sticks out of the window";
         for (const QRect& other : taken)
             EXPECT_FALSE(other.intersects(label->geometry())) << "overlaps another label";
         taken << label->geometry();

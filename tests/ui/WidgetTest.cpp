@@ -121,27 +121,6 @@ TEST_F(Widgets, StartUpFindsTheReaderAndNamesItInCaptionAndStatus) {
     EXPECT_EQ(Get<QPlainTextEdit>(Control::Memo1)->document()->blockCount(), 31);
 }
 
-TEST_F(Widgets, AMovedReaderIsFoundAndItsPortKeptInMemory) {
-    AddReader(7);
-    Store(3);
-    ShowAndStart();
-    EXPECT_EQ(StatusText(), QString::fromUtf8("Připojeno zařízení VELM1234 na portu COM7"));
-    EXPECT_EQ(logic.Settings().PortNumber, 7);
-}
-
-TEST_F(Widgets, NoFileAndNoReader) {
-    ShowAndStart();
-    EXPECT_EQ(ReadFileBytes(dir / "VM4417.INI"),
-              (std::vector<std::uint8_t>{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(StatusText(), QString::fromUtf8("Na žádném sériovém portu nebylo identifikováno zařízení."));
-    EXPECT_FALSE(Get<QCheckBox>(Control::CheckBox1)->isChecked());
-    EXPECT_TRUE(Get<QCheckBox>(Control::CheckBox2)->isChecked());
-    EXPECT_TRUE(Get<QCheckBox>(Control::CheckBox7)->isChecked());
-    EXPECT_TRUE(Get(Control::BitBtn8)->isVisible());
-    EXPECT_FALSE(Get(Control::BitBtn1)->isEnabled());
-    EXPECT_FALSE(Get(Control::CheckBox3)->isVisible());
-}
-
 TEST_F(Widgets, MinimiseAtStart) {
     Store(29, 1);
     ShowAndStart();
@@ -326,7 +305,7 @@ TEST(DemoTicks, DoNotPileUp) {
     form.Attach(logic);
     form.show();
     form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.StartupDone() && logic.DemoIdle(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.StartupQueued() && logic.DemoIdle(); }, 5000));
     static_cast<QCheckBox*>(form.Widget(Control::CheckBox1))->setChecked(true);  // type captures
 
     // The first tick lasts a second against a 100 ms interval.

@@ -69,17 +69,6 @@ TEST_F(Demo, CapturesContinueTheNumberingAndGoIntoTheLog) {
     EXPECT_EQ(sound.plays, 2);
 }
 
-TEST_F(Demo, CodesAreEightUpperCaseHexDigitsInRange) {
-    window->BitBtn8Click();
-    for (int i = 0; i < 25; ++i) {
-        window->Timer2Timer();
-        const std::string code = CodeOfLine(i);
-        ASSERT_EQ(code.size(), 8u) << code;
-        ASSERT_EQ(code.find_first_not_of("0123456789ABCDEF"), std::string::npos) << code;
-        ASSERT_LE(std::stoul(code, nullptr, 16), 0xFFFFE37Ful);
-    }
-}
-
 TEST_F(Demo, TheLedGoesDarkAfterHalfASecondWithoutAnyCommand) {
     window->Timer2Timer();
     EXPECT_TRUE(view.LedDarkShown());

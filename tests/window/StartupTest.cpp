@@ -269,5 +269,25 @@ TEST_F(WindowTest, APortThatOpensButDoesNotAnswerIsClosedAgain) {
     EXPECT_NE(ports.Open(29, ReaderPortConfig()).line, nullptr);
 }
 
+TEST_F(WindowTest, PortsThatCouldNotBeOpenedAreKeptWithTheirReasons) {
+    AddReader(9).SetSilent(true);  // opens, but no reader answers
+    AddReader(5);
+    const OpenedLine otherProgram = ports.Open(5, ReaderPortConfig());
+    ASSERT_NE(otherProgram.line, nullptr);
+    WriteFileBytes(portDir + "/COM7", {});
+    Start();
+    EXPECT_EQ(view.status, "Na žádném sériovém portu nebylo identifikováno zařízení.");
+    std::vector<std::pair<int, Fault>> failures;
+    for (const PortFailure& failure : window->ScanFailures()) {
+        failures.emplace_back(failure.number, failure.status.fault);
+    }
+    std::vector<std::pair<int, Fault>> expected;
+    for (int n = 29; n >= 0; --n) {
+        if (n == 9) continue;
+        expected.emplace_back(n, n == 7 ? Fault::WrongKind : n == 5 ? Fault::InUse : Fault::Missing);
+    }
+    EXPECT_EQ(failures, expected);
+}
+
 }  // namespace
 }  // namespace vm4417::test

@@ -19,6 +19,7 @@
 #include "Form1Layout.h"
 #include "Pictures.h"
 #include "TForm2.h"
+#include "WindowPlacement.h"
 #include "Texts.h"
 #include "UiFont.h"
 #include "MainWindow.h"
@@ -44,7 +45,7 @@ Glyph GlyphOf(Control c) {
     }
 }
 
-QWidget* MakeLabel(const ControlSpec& entry, QWidget* parent) {
+QWidget* MakeLabel(const ControlEntry& entry, QWidget* parent) {
     auto* label = new QLabel(Q(entry.text), parent);
     // An opaque label hides the frame line it sits on, as a group caption.
     label->setAutoFillBackground(true);
@@ -53,7 +54,7 @@ QWidget* MakeLabel(const ControlSpec& entry, QWidget* parent) {
     return label;
 }
 
-QWidget* MakePicture(const ControlSpec& entry, QWidget* parent) {
+QWidget* MakePicture(const ControlEntry& entry, QWidget* parent) {
     auto* picture = new QLabel(parent);
     // The 32 x 16 strip is drawn unscaled from the top-left corner; the
     // control shows the first cell and one column of the second.
@@ -82,7 +83,7 @@ QWidget* MakeBevel(QWidget* parent) {
     return bevel;
 }
 
-QWidget* MakeBitBtn(const ControlSpec& entry, QWidget* parent) {
+QWidget* MakeBitBtn(const ControlEntry& entry, QWidget* parent) {
     auto* button = new QPushButton(ButtonIcon(GlyphOf(entry.id)), Q(entry.text), parent);
     button->setIconSize(QSize(kCellSize, kCellSize));
     button->setAutoDefault(false);
@@ -111,14 +112,6 @@ QMessageBox* MakeBox(const QString& caption, const QString& text) {
     return box;
 }
 
-void CentreOnScreen(QWidget* window) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
-}
-
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
@@ -134,7 +127,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     timer2_.setInterval(kTimer2Interval);
     timer1_.setTimerType(Qt::PreciseTimer);
     timer2_.setTimerType(Qt::PreciseTimer);
-    CentreOnScreen(this);
+    CentreOnScreen(this, frameGeometry().size());
 }
 
 // ~QWidget still moves the focus away from the child widgets; by then this
@@ -145,7 +138,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildControls() {
-    for (const ControlSpec& entry : Form1Controls()) {
+    for (const ControlEntry& entry : Form1Controls()) {
         QWidget* widget = MakeControl(entry);
         widget->setObjectName(Q(entry.name));
         if (entry.kind != ControlKind::Label && entry.kind != ControlKind::StatusBar) {
@@ -161,7 +154,7 @@ void TForm1::BuildControls() {
     widgets_[Control::Image1]->raise();
 }
 
-QWidget* TForm1::MakeControl(const ControlSpec& entry) {
+QWidget* TForm1::MakeControl(const ControlEntry& entry) {
     switch (entry.kind) {
         case ControlKind::Label: return MakeLabel(entry, this);
         case ControlKind::Picture: return MakePicture(entry, this);
@@ -217,7 +210,7 @@ void TForm1::ConnectHandlers() {
         auto* button = static_cast<QAbstractButton*>(widgets_.at(control));
         connect(button, &QAbstractButton::clicked, this, [logic, handler] { (logic->*handler)(); });
     }
-    for (const ControlSpec& entry : Form1Controls()) {
+    for (const ControlEntry& entry : Form1Controls()) {
         if (entry.kind != ControlKind::CheckBox) continue;
         auto* box = static_cast<QCheckBox*>(widgets_.at(entry.id));
         const Control id = entry.id;
@@ -241,16 +234,22 @@ void TForm1::changeEvent(QEvent* e) {
 }
 
 void TForm1::StartupWhenActive() {
-    if (startupStarted_ || logic_ == nullptr || isMinimized() || !isVisible()) return;
-    startupStarted_ = true;
+    if (startupQueued_ || logic_ == nullptr || isMinimized() || !isVisible()) return;
+    startupQueued_ = true;
     // Queued, so that the activation finishes and the window is painted
     // before the port scan blocks the thread.
-    QMetaObject::invokeMethod(this, [this] { logic_->FormActivate(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            logic_->FormActivate();
+            emit StartupFinished();
+        },
+        Qt::QueuedConnection);
 }
 
 void TForm1::resizeEvent(QResizeEvent* e) {
     // Everything keeps its place; only the status bar follows the bottom edge.
-    const ControlSpec& bar = Form1Control(Control::StatusBar1);
+    const ControlEntry& bar = Form1Control(Control::StatusBar1);
     statusBar_->setGeometry(0, height() - bar.height, width(), bar.height);
     QWidget::resizeEvent(e);
 }
@@ -315,7 +314,6 @@ void TForm1::SetFocus(Control control) { widgets_.at(control)->setFocus(Qt::Othe
 
 void TForm1::RepaintNow(Control control) {
     QWidget* widget = control == Control::StatusBar1 ? statusPanel_ : widgets_.at(control);
-    if (control == Control::Image2) widgets_.at(Control::Image1)->repaint();
     widget->repaint();
 }
 
@@ -365,7 +363,7 @@ void TForm1::SetTimerEnabled(Timer timer, bool enabled) {
 }
 
 void TForm1::ShowErrorBox(const std::string& text) {
-    MakeBox(QStringLiteral("Error"), Q(text))->exec();
+    MakeBox(Q(text::kErrorCaption), Q(text))->exec();
     ReturnFromModal();
 }
 

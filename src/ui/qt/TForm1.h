@@ -35,7 +35,8 @@ public:
     // The widget of a control, for tests and for the program entry.
     QWidget* Widget(Control control) const { return widgets_.at(control); }
     QTimer& TimerObject(Timer timer) { return timer == Timer::Timer1 ? timer1_ : timer2_; }
-    bool StartupDone() const { return startupStarted_; }
+    // Whether start-up has been queued (it runs from the event loop soon after).
+    bool StartupQueued() const { return startupQueued_; }
 
     // MainView
     void SetVisible(Control control, bool visible) override;
@@ -61,6 +62,10 @@ public:
     void ShowConversionErrorBox(const std::string& caption, const std::string& text) override;
     void ShowMakerInformation() override;
 
+signals:
+    // Start-up (the logic's FormActivate) has run.
+    void StartupFinished();
+
 protected:
     bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -69,7 +74,7 @@ protected:
 
 private:
     void BuildControls();
-    QWidget* MakeControl(const ControlSpec& entry);
+    QWidget* MakeControl(const ControlEntry& entry);
     void SetTabOrder();
     void ConnectHandlers();
     void StartupWhenActive();
@@ -85,7 +90,7 @@ private:
     QLabel* statusPanel_ = nullptr;
     QTimer timer1_;
     QTimer timer2_;
-    bool startupStarted_ = false;
+    bool startupQueued_ = false;
     // The press that moved the focus out of a refused counter field.
     bool swallowPress_ = false;
 };

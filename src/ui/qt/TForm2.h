@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QSize>
 
+#include "Form2Layout.h"
+
 class QLabel;
 
 namespace vm4417::ui {
@@ -15,16 +17,13 @@ class TForm2 : public QDialog {
     Q_OBJECT
 
 public:
-    // Client area; with an ordinary frame (4 px borders, 23 px title bar
-    // including the top border) the outer size is 314 x 265.
-    static constexpr QSize kClientSize{306, 238};
-    static constexpr QSize kOuterSize{314, 265};
+    static constexpr QSize kClientSize{kForm2ClientWidth, kForm2ClientHeight};
+    static constexpr QSize kOuterSize{kForm2OuterWidth, kForm2OuterHeight};
 
     explicit TForm2(QWidget* parent = nullptr);
 
 private:
-    QLabel* AddLabel(const char* name, int left, int top, const QString& text, bool bold);
-    void CentreOnScreen();
+    QLabel* AddLabel(const LabelEntry& entry);
 };
 
 }  // namespace vm4417::ui
