@@ -51,7 +51,9 @@ public:
     bool Send(const vm4417::KeyEvent&) override { return true; }
 };
 
-double Milliseconds(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Milliseconds(Steady::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 // The shown part (the first 12 characters) differs from chip to chip.
 std::string Code(int i) {
@@ -118,7 +120,9 @@ int main(int argc, char* argv[]) {
         while (captures < n && Steady::now() < until) std::this_thread::sleep_for(2ms);
         return captures >= n;
     };
-    const auto quit = [&] { QMetaObject::invokeMethod(&application, "quit", Qt::QueuedConnection); };
+    const auto quit = [&] {
+        QMetaObject::invokeMethod(&application, "quit", Qt::QueuedConnection);
+    };
 
     std::vector<double> replugMs;
     std::vector<std::string> sent;
@@ -163,7 +167,8 @@ int main(int argc, char* argv[]) {
         std::sort(sorted.begin(), sorted.end());
         std::printf("plug-back to first capture, %zu rounds:", replugMs.size());
         for (double ms : replugMs) std::printf(" %.0f", ms);
-        std::printf(" ms; median %.0f ms\n", (sorted[(sorted.size() - 1) / 2] + sorted[sorted.size() / 2]) / 2);
+        const double median = (sorted[(sorted.size() - 1) / 2] + sorted[sorted.size() / 2]) / 2;
+        std::printf(" ms; median %.0f ms\n", median);
         return replugMs.size() == 10 ? 0 : 1;
     }
     // Every log line is "<n> <time> <12 code characters>".

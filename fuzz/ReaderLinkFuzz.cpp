@@ -54,7 +54,8 @@ public:
             if (next.gapBefore && !got.empty()) break;
             next.gapBefore = false;
             const std::size_t take = std::min(count - got.size(), next.bytes.size());
-            got.insert(got.end(), next.bytes.begin(), next.bytes.begin() + static_cast<std::ptrdiff_t>(take));
+            const auto end = next.bytes.begin() + static_cast<std::ptrdiff_t>(take);
+            got.insert(got.end(), next.bytes.begin(), end);
             delivered_.append(next.bytes, 0, take);
             next.bytes.erase(0, take);
             if (next.bytes.empty()) script_.pop_front();
@@ -213,7 +214,8 @@ void RunRough(FuzzInput& input) {
                 replyLength = 18;
                 if (link.RepeatChipRead(false) == ReadResult::Ok) {
                     const auto& raw = link.RawCodeChars();
-                    Check(got.find(Framed(std::string(raw.begin(), raw.end()))) != std::string::npos,
+                    const std::string reply = Framed(std::string(raw.begin(), raw.end()));
+                    Check(got.find(reply) != std::string::npos,
                           "a repeated read's reply was delivered");
                 }
                 break;

@@ -42,7 +42,8 @@ public:
 
 ReaderSettings RecordFrom(const std::string& bytes) {
     ReaderSettings record;
-    record.OverlayBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    record.OverlayBytes(std::span(data, bytes.size()));
     return record;
 }
 

@@ -101,8 +101,9 @@ std::optional<ReaderLink::Payload> ReaderLink::TakeReply(std::size_t length) {
         pending_[length - 1] != kCarriageReturn) {
         return std::nullopt;
     }
-    Payload payload(pending_.begin() + 1, pending_.begin() + static_cast<std::ptrdiff_t>(length - 1));
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(length));
+    const auto end = pending_.begin() + static_cast<std::ptrdiff_t>(length);
+    Payload payload(pending_.begin() + 1, end - 1);
+    pending_.erase(pending_.begin(), end);
     return payload;
 }
 

@@ -155,13 +155,13 @@ TEST_P(UnreadableSettingsTest, AreLeftAloneReportedOnceAndTheDefaultsUsed) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, UnreadableSettingsTest,
     ::testing::Values(
-        UnreadableSettings{"Fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
-                           false},
-        UnreadableSettings{"Directory",
-                           [](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0755), 0); }, false},
+        UnreadableSettings{
+            "Fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, false},
+        UnreadableSettings{
+            "Directory", [](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0755), 0); }, false},
         UnreadableSettings{"NoReadPermission",
                            [](const std::string& p) {
-                               WriteFileBytes(p, {3, 0, 0, 0, 1, 0, 1, 1, 0x39, 0x30, 0, 0, 0, 0, 0, 0});
+                               WriteFileBytes(p, {3, 0, 0, 0, 1, 0, 1, 1, 57, 48, 0, 0, 0, 0, 0, 0});
                                ASSERT_EQ(chmod(p.c_str(), 0200), 0);
                            },
                            true}),
