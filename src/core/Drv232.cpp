@@ -63,7 +63,8 @@ bool ReaderLink::OpenReaderPort(std::uint8_t number) {
 
 bool ReaderLink::CloseReaderPort() {
     if (!readerPort_) return false;
-    const bool dropped = readerPort_->DropModemLines();
+    // A device that went away took its modem lines with it: nothing failed.
+    const bool dropped = readerPort_->DropModemLines() || readerPort_->IsLost();
     readerPort_.reset();
     pending_.clear();
     return dropped;

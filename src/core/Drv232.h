@@ -55,7 +55,8 @@ public:
     // Opens and configures port `number`, replacing any port held so far.
     bool OpenReaderPort(std::uint8_t number);
     // Drops DTR, then RTS, and closes. False when no port is open or a modem
-    // line could not be dropped (the port is closed all the same).
+    // line could not be dropped (the port is closed all the same); a port
+    // whose device is gone closes without failure.
     bool CloseReaderPort();
     bool IsOpen() const { return readerPort_ != nullptr; }
     // True when the port in use has seen its device go away; only a new

@@ -231,6 +231,13 @@ TEST_F(CaptureCycle, AnUnpluggedReaderIsWaitedForOnItsPortAndCapturesGoOnWhenItI
 
 TEST_F(CaptureCycle, ExitAfterTheReaderWasUnpluggedShowsNoCloseError) {
     reader->Stop();
+    window->BitBtn7Click();
+    EXPECT_TRUE(view.boxes.empty()) << "exit before any tick noticed the loss";
+    EXPECT_TRUE(view.closed);
+}
+
+TEST_F(CaptureCycle, ExitWhileWaitingForAnUnpluggedReaderShowsNoCloseError) {
+    reader->Stop();
     window->Timer1Timer();
     EXPECT_TRUE(window->ReaderLost());
     window->BitBtn7Click();

@@ -97,7 +97,9 @@ public:
     std::vector<std::uint8_t> Read(std::size_t count) override;
     bool DropModemLines() override {
         const bool dtr = ChangeModemLine(fd_.Get(), TIOCMBIC, TIOCM_DTR);
+        NoteGoneIf(!dtr && MeansGone(errno));
         const bool rts = ChangeModemLine(fd_.Get(), TIOCMBIC, TIOCM_RTS);
+        NoteGoneIf(!rts && MeansGone(errno));
         return dtr && rts;
     }
     bool IsLost() const override { return lost_; }
