@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "PrintableText.h"
+
 namespace readersim {
 namespace {
 
 enum class Match { Complete, NeedMore, NoMatch };
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsPrintable(char c) { return c >= 0x20 && c <= 0x7e; }
 
 // Decides as early as possible whether `pending` starts with a request, so
 // that one garbage byte never holds back the bytes behind it for long.
@@ -92,11 +93,13 @@ std::string Malform(std::string frame, Malformation how) {
 }
 
 bool IsValidFrameCode(std::string_view code) {
-    return code.size() == kFrameCodeLength && std::all_of(code.begin(), code.end(), IsPrintable);
+    return code.size() == kFrameCodeLength &&
+           std::all_of(code.begin(), code.end(), vm4417::IsPrintableAscii);
 }
 
 bool IsValidIdent(std::string_view ident) {
-    return ident.size() == kIdentLength && std::all_of(ident.begin(), ident.end(), IsPrintable);
+    return ident.size() == kIdentLength &&
+           std::all_of(ident.begin(), ident.end(), vm4417::IsPrintableAscii);
 }
 
 std::string Printable(std::string_view bytes) {
@@ -106,7 +109,7 @@ std::string Printable(std::string_view bytes) {
             text += "<CR>";
         } else if (c == '\n') {
             text += "<LF>";
-        } else if (IsPrintable(c)) {
+        } else if (vm4417::IsPrintableAscii(c)) {
             text += c;
         } else {
             char hex[8];

@@ -54,6 +54,7 @@ ChipCodeFormat FormatChipCode(std::span<const std::uint8_t, kRawCodeLength> rawC
 
 bool ReaderLink::OpenReaderPort(std::uint8_t number) {
     readerPort_.reset();
+    pending_.clear();
     OpenedLine opened = ports_.Open(number, ReaderPortConfig());
     readerPort_ = std::move(opened.line);
     lastOpenStatus_ = std::move(opened.status);
@@ -62,21 +63,69 @@ bool ReaderLink::OpenReaderPort(std::uint8_t number) {
 
 bool ReaderLink::CloseReaderPort() {
     if (!readerPort_) return false;
-    const bool dropped = readerPort_->DropModemLines();
+    // A device that went away took its modem lines with it: nothing failed.
+    const bool dropped = readerPort_->DropModemLines() || readerPort_->IsLost();
     readerPort_.reset();
+    pending_.clear();
     return dropped;
 }
 
-std::optional<std::vector<std::uint8_t>> ReaderLink::Exchange(
-    std::span<const std::uint8_t> request, std::size_t replyLength) {
+void ReaderLink::ForgetLostPort() {
+    readerPort_.reset();
+    pending_.clear();
+}
+
+std::optional<ReaderLink::Payload> ReaderLink::Exchange(std::span<const std::uint8_t> request,
+                                                       std::size_t replyLength) {
     if (!readerPort_) return std::nullopt;
     if (!request.empty() && !readerPort_->Write(request)) return std::nullopt;
-    std::vector<std::uint8_t> reply = readerPort_->Read(replyLength);
-    if (reply.size() != replyLength || reply.front() != kReplyStart ||
-        reply.back() != kCarriageReturn) {
+    // A chip touched just before the request puts its frame ahead of the
+    // reply; keep it as a capture and look for the reply behind it.
+    for (;;) {
+        if (auto reply = TakeReply(replyLength)) return reply;
+        if (!QueueFrontFrame()) break;
+    }
+    DropFailedReply(replyLength);
+    return std::nullopt;
+}
+
+// A failed read takes its length of bytes (or all that came), as a plain read
+// of that length would have; bytes beyond it stay for the next request.
+void ReaderLink::DropFailedReply(std::size_t length) {
+    const std::size_t taken = std::min(length, pending_.size());
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(taken));
+}
+
+std::optional<ReaderLink::Payload> ReaderLink::TakeReply(std::size_t length) {
+    FillPending(length);
+    if (pending_.size() < length || pending_.front() != kReplyStart ||
+        pending_[length - 1] != kCarriageReturn) {
         return std::nullopt;
     }
-    return std::vector<std::uint8_t>(reply.begin() + 1, reply.end() - 1);
+    const auto end = pending_.begin() + static_cast<std::ptrdiff_t>(length);
+    Payload payload(pending_.begin() + 1, end - 1);
+    pending_.erase(pending_.begin(), end);
+    return payload;
+}
+
+void ReaderLink::FillPending(std::size_t count) {
+    if (pending_.size() >= count || !readerPort_) return;
+    const std::vector<std::uint8_t> got = readerPort_->Read(count - pending_.size());
+    pending_.insert(pending_.end(), got.begin(), got.end());
+}
+
+bool ReaderLink::QueueFrontFrame() {
+    if (queuedFrames_.size() >= kMaxQueuedFrames) return false;
+    if (pending_.empty() || pending_.front() != kReplyStart) return false;
+    FillPending(kPollFrameLength);
+    if (pending_.size() < kPollFrameLength || pending_[kPollFrameLength - 1] != kCarriageReturn) {
+        return false;
+    }
+    FramePayload frame;
+    std::copy_n(pending_.begin() + 1, kPollPayloadLength, frame.begin());
+    queuedFrames_.push_back(frame);
+    pending_.erase(pending_.begin(), pending_.begin() + kPollFrameLength);
+    return true;
 }
 
 bool ReaderLink::IdentifyReader() {
@@ -93,8 +142,17 @@ bool ReaderLink::SendReaderCommand(char letter) {
 }
 
 ReadResult ReaderLink::PollChipCode(bool decimalCode) {
-    const auto payload = Exchange({}, kPollFrameLength);
-    if (!payload) return ReadResult::Failed;
+    if (!queuedFrames_.empty()) {
+        const FramePayload frame = queuedFrames_.front();
+        queuedFrames_.pop_front();
+        return TakeCode(frame, decimalCode);
+    }
+    if (!readerPort_) return ReadResult::Failed;
+    const auto payload = TakeReply(kPollFrameLength);
+    if (!payload) {
+        DropFailedReply(kPollFrameLength);
+        return ReadResult::Failed;
+    }
     return TakeCode(*payload, decimalCode);
 }
 

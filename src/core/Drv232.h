@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -24,6 +25,9 @@ PortConfig ReaderPortConfig();
 inline constexpr std::size_t kRawCodeLength = 16;
 inline constexpr std::size_t kChipCodeTextLength = 16;
 inline constexpr std::size_t kShownCodeLength = 12;
+inline constexpr std::size_t kPollPayloadLength = 14;
+// Code frames met while another reply was awaited, kept for the next polls.
+inline constexpr std::size_t kMaxQueuedFrames = 64;
 
 // Outcome of a request that yields a code.
 enum class ReadResult {
@@ -51,9 +55,16 @@ public:
     // Opens and configures port `number`, replacing any port held so far.
     bool OpenReaderPort(std::uint8_t number);
     // Drops DTR, then RTS, and closes. False when no port is open or a modem
-    // line could not be dropped (the port is closed all the same).
+    // line could not be dropped (the port is closed all the same); a port
+    // whose device is gone closes without failure.
     bool CloseReaderPort();
     bool IsOpen() const { return readerPort_ != nullptr; }
+    // True when the port in use has seen its device go away; only a new
+    // OpenReaderPort can bring the reader back.
+    bool IsLost() const { return readerPort_ != nullptr && readerPort_->IsLost(); }
+    // Lets go of a lost port without touching its modem lines, which went
+    // with the device. Frames already queued stay for the next polls.
+    void ForgetLostPort();
     // Why the latest OpenReaderPort failed (Ok after a success).
     const Status& LastOpenStatus() const { return lastOpenStatus_; }
 
@@ -61,8 +72,12 @@ public:
     bool IdentifyReader();
     // "Q" + letter + CR -> "A" + 2 bytes + CR.
     bool SendReaderCommand(char letter);
-    // Takes one spontaneous frame "A" + 14 code characters + CR.
+    // Takes one spontaneous frame "A" + 14 code characters + CR: the oldest
+    // frame queued by an earlier request first, else one from the line.
     ReadResult PollChipCode(bool decimalCode);
+    std::size_t QueuedFrames() const { return queuedFrames_.size(); }
+    // Bytes read from the line that no request has taken yet.
+    std::size_t PendingBytes() const { return pending_.size(); }
     // "*D" + 1 byte + CR -> "A" + 16 code characters + CR.
     ReadResult RepeatChipRead(bool decimalCode);
 
@@ -75,15 +90,31 @@ public:
     const std::string& ConversionMessage() const { return conversionMessage_; }
 
 private:
+    using Payload = std::vector<std::uint8_t>;
+    using FramePayload = std::array<std::uint8_t, kPollPayloadLength>;
+
     // Sends `request` (if any) and reads a reply of exactly `replyLength`
-    // bytes framed by "A" ... CR; returns its payload, or nothing.
-    std::optional<std::vector<std::uint8_t>> Exchange(std::span<const std::uint8_t> request,
-                                                      std::size_t replyLength);
+    // bytes framed by "A" ... CR; returns its payload, or nothing. A whole
+    // code frame met in place of a request's reply is queued and the reply
+    // is looked for after it.
+    std::optional<Payload> Exchange(std::span<const std::uint8_t> request,
+                                    std::size_t replyLength);
+    // Takes a reply of `length` bytes from the pending bytes and the line.
+    std::optional<Payload> TakeReply(std::size_t length);
+    void DropFailedReply(std::size_t length);
+    // Tops the pending bytes up from the line to `count`, with one read.
+    void FillPending(std::size_t count);
+    // Moves a whole code frame at the front of the pending bytes to the
+    // queue; false when there is none or the queue is full.
+    bool QueueFrontFrame();
     ReadResult TakeCode(std::span<const std::uint8_t> payload, bool decimalCode);
 
     SerialPorts& ports_;
     // The port in use, if any; every open attempt replaces it.
     std::unique_ptr<SerialLine> readerPort_;
+    // Bytes read from the line that no request has taken yet, in order.
+    std::deque<std::uint8_t> pending_;
+    std::deque<FramePayload> queuedFrames_;
     Status lastOpenStatus_;
     std::array<std::uint8_t, kRawCodeLength> rawCodeChars_{};
     std::string readerIdent_;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "PrintableText.h"
+
 namespace vm4417 {
 
 namespace {
@@ -123,7 +125,8 @@ bool AppendCaptureLog(FileStore& files, Clock& clock, std::uint32_t counter,
     line += ' ';
     line += captureTime;
     line += ' ';
-    line += chipCode;
+    // One capture per line, whatever bytes the reader sent.
+    line += PrintableText(chipCode);
     line += "\r\n";
     return files.AppendDurably(*path, line).Ok();
 }

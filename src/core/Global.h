@@ -87,7 +87,8 @@ std::string LogFileName(const LocalDateTime& now);
 inline constexpr std::size_t kCaptureTimeLength = 8;
 
 // Appends "<counter> <time> <code>" CR LF to today's log in the working
-// directory. True once the line is on stable storage.
+// directory, the code's unprintable bytes as "?". True once the line is on
+// stable storage; a failure leaves the log as it was.
 bool AppendCaptureLog(FileStore& files, Clock& clock, std::uint32_t counter,
                       std::string_view captureTime, std::string_view chipCode);
 

@@ -4,6 +4,7 @@
 
 #include "CounterInput.h"
 #include "KeyTyping.h"
+#include "PrintableText.h"
 #include "Texts.h"
 
 namespace vm4417 {
@@ -14,17 +15,6 @@ std::string Concat(std::string_view a, std::string_view b) {
     std::string s(a);
     s += b;
     return s;
-}
-
-// Code characters come from the reader unchecked; the window shows only
-// printable ASCII and marks anything else.
-std::string DisplayCode(std::string_view code) {
-    std::string shown;
-    for (char c : code) {
-        const bool printable = c >= 0x20 && c <= 0x7E;
-        shown += printable ? c : '?';
-    }
-    return shown;
 }
 
 }  // namespace
@@ -68,17 +58,30 @@ void MainWindow::FormActivate() {
     SetOptionBoxes();
 }
 
+// Only a first start (no file) writes the defaults. A file that is there but
+// cannot be read is left alone for the operator to look into; the program
+// runs on the defaults meanwhile.
 void MainWindow::LoadOrCreateSettings() {
-    if (LoadSettings(files_, settings_) == SettingsLoad::Loaded) return;
-    ApplyDefaults(settings_);
-    if (!SaveSettings(files_, settings_)) {
-        view_.ShowErrorBox(std::string(text::kSettingsSaveError));
+    switch (LoadSettings(files_, settings_)) {
+        case SettingsLoad::Loaded:
+            return;
+        case SettingsLoad::Missing:
+            ApplyDefaults(settings_);
+            if (!SaveSettings(files_, settings_)) {
+                view_.ShowErrorBox(std::string(text::kSettingsSaveError));
+            }
+            return;
+        case SettingsLoad::Unreadable:
+            ApplyDefaults(settings_);
+            view_.ShowErrorBox(std::string(text::kSettingsReadError));
+            return;
     }
 }
 
 // Tries each number from 0 to kHighestScannedPort once, starting at the
 // stored one and going down, wrapping from 0 to the highest.
 bool MainWindow::ScanPorts() {
+    scanFailures_.clear();
     auto number = static_cast<std::uint8_t>(settings_.PortNumber + 1);
     for (int attempt = 0; attempt < kScanTries; ++attempt) {
         number = number == 0 ? kHighestScannedPort : static_cast<std::uint8_t>(number - 1);
@@ -89,20 +92,27 @@ bool MainWindow::ScanPorts() {
 
 bool MainWindow::TryPort(std::uint8_t number) {
     const std::string portName = std::to_string(number);
-    view_.SetStatusText(Concat(text::kTestingPort, portName));
+    ShowStatus(Concat(text::kTestingPort, portName));
     view_.RepaintNow(Control::StatusBar1);
-    if (!link_.OpenReaderPort(number)) return false;
+    if (!link_.OpenReaderPort(number)) {
+        scanFailures_.push_back({number, link_.LastOpenStatus()});
+        return false;
+    }
     // The reader needs a moment after its modem lines come up.
     clock_.SleepFor(kIdentifyWait);
     if (link_.IdentifyReader()) {
-        const std::string& ident = link_.ReaderIdent();
-        view_.SetStatusText(Concat(text::kConnected, ident) + Concat(text::kOnPort, portName));
         settings_.PortNumber = number;
-        view_.SetCaption(view_.Caption() + ident);
+        ShowConnected();
+        view_.SetCaption(view_.Caption() + link_.ReaderIdent());
         return true;
     }
-    if (!link_.CloseReaderPort()) view_.SetStatusText(std::string(text::kPortCloseError));
+    if (!link_.CloseReaderPort()) ShowStatus(text::kPortCloseError);
     return false;
+}
+
+void MainWindow::ShowConnected() {
+    ShowStatus(Concat(text::kConnected, link_.ReaderIdent()) +
+                        Concat(text::kOnPort, std::to_string(settings_.PortNumber)));
 }
 
 void MainWindow::ShowCaptureArea() {
@@ -120,7 +130,7 @@ void MainWindow::EnterReaderState() {
 }
 
 void MainWindow::EnterNoReaderState() {
-    view_.SetStatusText(std::string(text::kNoReader));
+    ShowStatus(text::kNoReader);
     view_.SetVisible(Control::BitBtn8, true);
     demoIdle_ = true;
     for (Control c : {Control::BitBtn1, Control::BitBtn2, Control::BitBtn3, Control::BitBtn4,
@@ -207,6 +217,16 @@ void MainWindow::CheckBox10Click() { settings_.DecimalCode = BoxFlag(Control::Ch
 
 void MainWindow::Timer1Timer() {
     view_.SetTimerEnabled(Timer::Timer1, false);
+    if (readerLost_) {
+        WaitForReader();
+    } else {
+        PollReader();
+        if (link_.IsLost()) NoteReaderLost();
+    }
+    view_.SetTimerEnabled(Timer::Timer1, true);
+}
+
+void MainWindow::PollReader() {
     switch (link_.PollChipCode(IsOn(settings_.DecimalCode))) {
         case ReadResult::Failed:
             break;
@@ -222,12 +242,40 @@ void MainWindow::Timer1Timer() {
                 if (link_.SendReaderCommand('Z')) {
                     ShowLedDark();
                 } else {
-                    view_.SetStatusText(std::string(text::kLedOffError));
+                    ShowCaptureError(text::kLedOffError);
                 }
             }
             break;
     }
-    view_.SetTimerEnabled(Timer::Timer1, true);
+}
+
+// The reader went away (unplugged, hung up): its port is let go without a
+// close error and tried again on later ticks.
+void MainWindow::NoteReaderLost() {
+    link_.ForgetLostPort();
+    readerLost_ = true;
+    nextAttemptAt_ = clock_.Now();
+    ShowStatus(Concat(text::kReaderLost, std::to_string(settings_.PortNumber)));
+}
+
+// One step per tick, so the window never waits: open the same port about
+// once a second; once it is open, identify the reader on a later tick, when
+// it has had its moment after the modem lines came up.
+void MainWindow::WaitForReader() {
+    const Clock::TimePoint now = clock_.Now();
+    if (link_.IsOpen()) {
+        if (now - openedAt_ < kIdentifyWait) return;
+        if (link_.IdentifyReader()) {
+            readerLost_ = false;
+            ShowConnected();
+            return;
+        }
+        link_.CloseReaderPort();  // not the reader yet; its close result says nothing new
+        return;
+    }
+    if (now < nextAttemptAt_) return;
+    nextAttemptAt_ = now + kReconnectInterval;
+    if (link_.OpenReaderPort(settings_.PortNumber)) openedAt_ = now;
 }
 
 void MainWindow::Timer2Timer() {
@@ -247,21 +295,54 @@ void MainWindow::RegisterCapture() {
     const bool withTime = IsOn(settings_.TimeToKeys);
     NextCounter();
     const std::string& code = link_.ChipCodeText();
-    if (IsOn(settings_.SaveToDisk) &&
-        !AppendCaptureLog(files_, clock_, captureCounter_, captureTime_, code)) {
-        view_.SetStatusText(std::string(text::kLogError));
+    captureLogFailed_ = false;
+    if (IsOn(settings_.SaveToDisk)) {
+        if (AppendCaptureLog(files_, clock_, captureCounter_, captureTime_, code)) {
+            // Logging works again: the old failure no longer holds.
+            if (logErrorShown_) ShowQuietStatus();
+        } else {
+            ShowLogError();
+        }
     }
     if (IsOn(settings_.CodeToKeys)) {
         const CaptureKeys keys{captureCounter_, captureTime_, code, withOrder, withTime};
         if (!TypeCapture(keys_, clock_, keys)) {
             // Nothing may be lost: a capture that could not be typed is listed.
             WriteListLine();
-            view_.SetStatusText(std::string(text::kKeyboardError));
+            ShowCaptureError(text::kKeyboardError);
         }
     } else {
         WriteListLine();
     }
     if (IsOn(settings_.SoundSignal)) sound_.Play();
+}
+
+// The status bar shows one text at a time. A capture that could not be
+// logged keeps "Chyba při ukládání dat" over its lesser errors (LED, keys),
+// so that the operator learns that captures go unrecorded; the next capture
+// that is logged takes it away again.
+void MainWindow::ShowStatus(std::string_view text) {
+    view_.SetStatusText(std::string(text));
+    logErrorShown_ = false;
+}
+
+void MainWindow::ShowLogError() {
+    ShowStatus(text::kLogError);
+    logErrorShown_ = true;
+    captureLogFailed_ = true;
+}
+
+void MainWindow::ShowCaptureError(std::string_view text) {
+    if (!captureLogFailed_) ShowStatus(text);
+}
+
+// What the status bar says when nothing is amiss.
+void MainWindow::ShowQuietStatus() {
+    if (readerFound_) {
+        ShowConnected();
+    } else {
+        ShowStatus(text::kNoReader);
+    }
 }
 
 void MainWindow::NextCounter() {
@@ -275,7 +356,7 @@ void MainWindow::NextCounter() {
 void MainWindow::WriteListLine() {
     const std::string line = CounterText(captureCounter_) + std::string(kGapAfterOrder, ' ') +
                              captureTime_ + std::string(kGapAfterTime, ' ') +
-                             DisplayCode(link_.ChipCodeText());
+                             PrintableText(link_.ChipCodeText());
     view_.SetMemoLine(listLine_, line);
     ++listLine_;
     if (listLine_ > kListLastLine) {
@@ -306,7 +387,7 @@ void MainWindow::ShowConversionError() {
 
 bool MainWindow::ReaderCommand(char letter, std::string_view done, std::string_view failed) {
     const bool ok = link_.SendReaderCommand(letter);
-    view_.SetStatusText(std::string(ok ? done : failed));
+    ShowStatus(ok ? done : failed);
     return ok;
 }
 
@@ -326,11 +407,11 @@ void MainWindow::BitBtn4Click() {
 void MainWindow::BitBtn5Click() {
     switch (link_.RepeatChipRead(IsOn(settings_.DecimalCode))) {
         case ReadResult::Ok:
-            view_.SetStatusText(DisplayCode(link_.ChipCodeText()));
+            ShowStatus(PrintableText(link_.ChipCodeText()));
             view_.SetStatusColor(kRepeatReadColor);
             break;
         case ReadResult::Failed:
-            view_.SetStatusText(std::string(text::kRepeatReadError));
+            ShowStatus(text::kRepeatReadError);
             break;
         case ReadResult::ConversionError:
             ShowConversionError();
@@ -347,8 +428,10 @@ void MainWindow::BitBtn6Click() {
 }
 
 void MainWindow::BitBtn7Click() {
-    // Without a reader no port was ever opened, so there is nothing to close
-    // and no failure to report.
+    // A lost reader's port has nothing left to close. Without a reader no
+    // port was ever opened, so there is nothing to close and no failure to
+    // report.
+    if (link_.IsLost()) link_.ForgetLostPort();
     if (link_.IsOpen() && !link_.CloseReaderPort()) {
         view_.ShowErrorBox(std::string(text::kPortCloseError));
     }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Clock.h"
 #include "DemoCodes.h"
@@ -29,6 +30,8 @@ inline constexpr int kGapAfterTime = 6;
 inline constexpr int kScanTries = kHighestScannedPort + 1;
 inline constexpr std::chrono::milliseconds kIdentifyWait{300};
 inline constexpr std::chrono::milliseconds kDemoLedTime{500};
+// How often a lost reader's port is tried again.
+inline constexpr std::chrono::milliseconds kReconnectInterval{1000};
 inline constexpr std::chrono::milliseconds kTimer1Interval{333};
 inline constexpr std::chrono::milliseconds kTimer2Interval{2000};
 inline constexpr Rgb kRepeatReadColor{255, 255, 0};
@@ -43,6 +46,12 @@ struct MainWindowServices {
     std::uint64_t demoSeed = 0;
     // Caption of the conversion error box, see ApplicationTitle().
     std::string applicationTitle;
+};
+
+// A port that start-up's scan could not open, and the system's reason.
+struct PortFailure {
+    std::uint8_t number = 0;
+    Status status;
 };
 
 // The program's title from its executable's file name: the name up to its
@@ -94,7 +103,12 @@ public:
     int ListLine() const { return listLine_; }
     bool DemoIdle() const { return demoIdle_; }
     bool ReaderFound() const { return readerFound_; }
+    // The reader's line was lost and the window waits for it to come back.
+    bool ReaderLost() const { return readerLost_; }
     const ReaderLink& Link() const { return link_; }
+    // The ports start-up's scan could not open, in scan order; the entry
+    // point tells the operator about them.
+    const std::vector<PortFailure>& ScanFailures() const { return scanFailures_; }
 
 private:
     void LoadOrCreateSettings();
@@ -108,6 +122,16 @@ private:
     // Changes a box from code; its handler runs when the state changes.
     void SetCheckBox(Control box, bool checked);
     std::uint8_t BoxFlag(Control box) const;
+
+    void PollReader();
+    void NoteReaderLost();
+    void WaitForReader();
+    void ShowConnected();
+
+    void ShowStatus(std::string_view text);
+    void ShowLogError();
+    void ShowCaptureError(std::string_view text);
+    void ShowQuietStatus();
 
     void RegisterCapture();
     void WriteListLine();
@@ -132,7 +156,17 @@ private:
     int listLine_ = 0;
     bool demoIdle_ = false;
     bool readerFound_ = false;
+    bool readerLost_ = false;
+    // While the reader is lost: when its port is tried next, and when it
+    // was opened (it is identified on a later tick, once it had a moment).
+    Clock::TimePoint nextAttemptAt_{};
+    Clock::TimePoint openedAt_{};
     Rgb statusColor_;
+    // The status bar shows the log error; and the capture in hand could not
+    // be logged.
+    bool logErrorShown_ = false;
+    bool captureLogFailed_ = false;
+    std::vector<PortFailure> scanFailures_;
 };
 
 }  // namespace vm4417

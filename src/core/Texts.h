@@ -49,10 +49,12 @@ inline constexpr std::string_view kWebPrefix = "Internet: ";
 inline constexpr std::string_view kTestingPort = "Testuji port COM";
 inline constexpr std::string_view kConnected = "Připojeno zařízení VELM";
 inline constexpr std::string_view kOnPort = " na portu COM";
+inline constexpr std::string_view kReaderLost = "Čtečka odpojena, čekám na ni na portu COM";
 inline constexpr std::string_view kNoReader =
     "Na žádném sériovém portu nebylo identifikováno zařízení.";
 
 inline constexpr std::string_view kSettingsSaveError = "Chyba při ukládání parametrů";
+inline constexpr std::string_view kSettingsReadError = "Chyba při čtení parametrů";
 inline constexpr std::string_view kPortCloseError = "Chyba při zavírání portu";
 inline constexpr std::string_view kLogError = "Chyba při ukládání dat";
 inline constexpr std::string_view kKeyboardError = "Chyba při zápisu do klávesnice";
@@ -70,5 +72,35 @@ inline constexpr std::string_view kRepeatReadError = "Chyba při čtení čipu";
 
 inline constexpr std::string_view kDemo = "Demo";
 inline constexpr std::string_view kStop = "Stop";
+
+// Why a serial port cannot be used (the port list and start-up's report).
+inline constexpr std::string_view kPortUsable = "lze použít";
+inline constexpr std::string_view kPortUnusable = "nelze použít: ";
+inline constexpr std::string_view kPortMissing = "zařízení neexistuje (převodník není připojen?)";
+inline constexpr std::string_view kPortNoPermission = "nemáte oprávnění port otevřít";
+inline constexpr std::string_view kPortPermissionFix =
+    "; náprava: sudo usermod -aG dialout $USER, potom se odhlaste a znovu přihlaste";
+inline constexpr std::string_view kPortInUse = "port používá jiný program";
+inline constexpr std::string_view kPortConsole = "systémová konzole, program ji nikdy neotevírá";
+inline constexpr std::string_view kPortWrongKind = "není to sériové zařízení";
+inline constexpr std::string_view kPortLost = "zařízení neodpovídá (bylo odpojeno?)";
+inline constexpr std::string_view kPortFailed = "port nelze otevřít";
+inline constexpr std::string_view kPortListHeader = "Port   Zařízení                 Stav";
+inline constexpr std::string_view kNoPortsFound = "Žádné číslo portu 0 až 255 nevede k zařízení.";
+
+// vm4417 --help.
+inline constexpr std::string_view kUsage = R"(Použití: vm4417 [volba]
+Čtečka čipů na sériovém portu. Bez voleb otevře okno programu; nastavení
+(VM4417.INI) a denní záznamy ukládá do aktuálního adresáře.
+
+  --list-ports  vypíše porty 0 až 255, které vedou k zařízení, a u každého,
+                zda jej lze použít, případně proč ne (nic jiného neotevře)
+  --version     vypíše verzi programu
+  --help        vypíše tuto nápovědu
+
+Port n je /dev/ttyUSB<n>, /dev/ttyACM<n> nebo /dev/ttyS<n> (první, který
+existuje). Je-li nastavena proměnná VM4417_PORT_DIR, je port n odkaz
+$VM4417_PORT_DIR/COM<n> na libovolné sériové zařízení.
+)";
 
 }  // namespace vm4417::text

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "FakeClock.h"
 #include "Global.h"
@@ -65,6 +68,47 @@ TEST_F(DailyLog, AnUnwritablePlaceGivesFalse) {
         EXPECT_FALSE(*appended) << "read-only directory";
     }
     EXPECT_FALSE(test::Exists(dir / "VM07D12M.txt"));
+}
+
+TEST_F(DailyLog, AnAppendCutShortLeavesTheLogAsItWas) {
+    const std::string log = dir / "VM06D12M.txt";
+    const std::string firstLine = "1 09:41:05 00000A1B2C3D\r\n";
+    for (const bool existed : {true, false}) {
+        SCOPED_TRACE(existed ? "an existing log" : "a new log");
+        std::remove(log.c_str());
+        if (existed) {
+            ASSERT_TRUE(AppendCaptureLog(files, clock, 1, "09:41:05", "00000A1B2C3D"));
+        }
+        // Room for only part of the next line, as on a full disk.
+        const std::size_t room = (existed ? firstLine.size() : 0) + 9;
+        EXPECT_TRUE(test::RunWithFileSizeLimit(room, [&] {
+            return !AppendCaptureLog(files, clock, 2, "09:41:06", "0000000000FF");
+        }));
+        if (existed) {
+            EXPECT_EQ(ReadFileText(log), firstLine) << "no half line left behind";
+        } else {
+            EXPECT_FALSE(test::Exists(log));
+        }
+        ASSERT_TRUE(AppendCaptureLog(files, clock, 3, "09:41:07", "333333333333"));
+        EXPECT_EQ(ReadFileText(log), (existed ? firstLine : "") + "3 09:41:07 333333333333\r\n");
+    }
+}
+
+TEST_F(DailyLog, ALinkOrFifoInPlaceOfTheLogIsRefusedWithoutWaiting) {
+    const std::string log = dir / "VM06D12M.txt";
+    const std::string target = dir / "elsewhere.txt";
+    test::WriteFileBytes(target, {'k', 'e', 'e', 'p'});
+    ASSERT_EQ(symlink(target.c_str(), log.c_str()), 0);
+    EXPECT_FALSE(AppendCaptureLog(files, clock, 1, "09:41:05", "00000A1B2C3D"));
+    EXPECT_EQ(ReadFileText(target), "keep") << "the link is not followed";
+
+    ASSERT_EQ(unlink(log.c_str()), 0);
+    ASSERT_EQ(mkfifo(log.c_str(), 0644), 0);
+    // Nobody reads the FIFO: opening it to write would wait for ever.
+    EXPECT_FALSE(AppendCaptureLog(files, clock, 1, "09:41:05", "00000A1B2C3D"));
+    struct stat after {};
+    ASSERT_EQ(lstat(log.c_str(), &after), 0);
+    EXPECT_TRUE(S_ISFIFO(after.st_mode));
 }
 
 }  // namespace

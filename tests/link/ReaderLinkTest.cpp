@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -219,14 +220,42 @@ TEST_F(ReaderLinkTest, AGapOfMoreThan20msEndsTheRead) {
     EXPECT_EQ(link.ChipCodeText(), "111111111111");
 }
 
-TEST_F(ReaderLinkTest, LeftoverBytesGoToTheNextRequestInOrder) {
-    sim.SendFrame("AAAAAAAAAAAAAA");
-    sim.SendFrame("BBBBBBBBBBBBBB");
-    EXPECT_EQ(link.PollChipCode(false), ReadResult::Ok);
-    EXPECT_EQ(link.ChipCodeText(), "AAAAAAAAAAAA");
-    // The second frame is still queued, so identification reads its start.
-    EXPECT_FALSE(link.IdentifyReader());
-    EXPECT_EQ(link.ReaderIdent(), "");
+TEST_F(ReaderLinkTest, FramesMetInPlaceOfARequestsReplyBecomeTheNextCodes) {
+    struct Case {
+        const char* request;
+        std::function<bool(ReaderLink&)> run;
+    };
+    const Case cases[] = {
+        {"identification", [](ReaderLink& l) { return l.IdentifyReader(); }},
+        {"LED off", [](ReaderLink& l) { return l.SendReaderCommand('Z'); }},
+        {"repeated read", [](ReaderLink& l) { return l.RepeatChipRead(false) == ReadResult::Ok; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.request);
+        sim.SendFrame("AAAAAAAAAAAAAA");
+        sim.SendFrame("BBBBBBBBBBBBBB");
+        EXPECT_TRUE(c.run(link)) << "the reply behind the frames is still taken";
+        EXPECT_EQ(link.QueuedFrames(), 2u);
+        EXPECT_EQ(link.PollChipCode(false), ReadResult::Ok);
+        EXPECT_EQ(link.ChipCodeText(), "AAAAAAAAAAAA");
+        EXPECT_EQ(link.PollChipCode(false), ReadResult::Ok);
+        EXPECT_EQ(link.ChipCodeText(), "BBBBBBBBBBBB");
+        sim.SendFrame("CCCCCCCCCCCCCC");
+        EXPECT_EQ(link.PollChipCode(false), ReadResult::Ok) << "the line is in step again";
+        EXPECT_EQ(link.ChipCodeText(), "CCCCCCCCCCCC");
+    }
+}
+
+TEST_F(ReaderLinkTest, BytesThatFormNoFrameAreTakenAsTheReplyAndTheRestKeptInOrder) {
+    // Sixteen bytes that are no frame, then the command's reply "AZ0" CR: the
+    // command takes four of them and fails, and nothing after them is lost.
+    sim.SendRaw("A000A12345678901");
+    EXPECT_FALSE(link.SendReaderCommand('Z'));
+    EXPECT_EQ(link.QueuedFrames(), 0u);
+    EXPECT_EQ(link.PollChipCode(false), ReadResult::Ok) << "A12345678901AZ0 and CR";
+    EXPECT_EQ(link.ChipCodeText(), "12345678901A");
+    const auto raw = link.RawCodeChars();
+    EXPECT_EQ(std::string(raw.begin(), raw.begin() + 14), "12345678901AZ0");
 }
 
 TEST_F(ReaderLinkTest, PacedBytesAtRealLineSpeedAreReadWhole) {

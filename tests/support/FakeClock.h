@@ -16,6 +16,8 @@ public:
         elapsed_ += duration;
     }
     LocalDateTime LocalNow() override { return local; }
+    // Time passing outside the program, e.g. between timer ticks.
+    void Advance(std::chrono::milliseconds duration) { elapsed_ += duration; }
 
     LocalDateTime local{2026, 12, 6, 9, 41, 5};
     std::vector<std::chrono::milliseconds> sleeps;

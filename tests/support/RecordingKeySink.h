@@ -1,6 +1,7 @@
 #pragma once
 // A key sink that keeps every event with the (fake) time it was sent.
 
+#include <functional>
 #include <vector>
 
 #include "Clock.h"
@@ -14,6 +15,7 @@ public:
 
     bool Begin() override {
         ++begins;
+        if (onBegin) onBegin();
         return available;
     }
     bool Send(const KeyEvent& event) override {
@@ -29,6 +31,8 @@ public:
     bool available = true;
     int failAfter = -1;  // refuse every event after this many, when >= 0
     int begins = 0;
+    // Runs as typing begins, e.g. to touch the next chip meanwhile.
+    std::function<void()> onBegin;
     std::vector<KeyEvent> events;
     std::vector<KeyEvent> rejected;
     std::vector<Clock::TimePoint> times;

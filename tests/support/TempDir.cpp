@@ -1,5 +1,6 @@
 #include "TempDir.h"
 
+#include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -18,6 +19,7 @@ namespace vm4417::test {
 
 namespace {
 constexpr int kNoNamespaceExit = 77;
+constexpr uid_t kNobody = 65534;
 }
 
 TempDir::TempDir() {
@@ -86,6 +88,21 @@ bool RunWithFileSizeLimit(std::size_t maxFileBytes, const std::function<bool()>&
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{maxFileBytes, maxFileBytes};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(2);
+        _exit(body() ? 1 : 0);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 1;
+}
+
+bool RunAsOrdinaryUser(const std::function<bool()>& body) {
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        if (geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
+             setresuid(kNobody, kNobody, kNobody) != 0)) {
+            _exit(2);
+        }
         _exit(body() ? 1 : 0);
     }
     int status = 0;

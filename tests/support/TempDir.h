@@ -50,4 +50,9 @@ std::optional<bool> RunWithReadOnlyDirectory(const std::string& directory,
 // most, so that a write fails halfway. The child's answer.
 bool RunWithFileSizeLimit(std::size_t maxFileBytes, const std::function<bool()>& body);
 
+// Runs `body` in a child process that has no privileges beyond an ordinary
+// user's (as root it becomes the user "nobody"), so that permission bits
+// count. The child's answer.
+bool RunAsOrdinaryUser(const std::function<bool()>& body);
+
 }  // namespace vm4417::test

@@ -1,5 +1,7 @@
 // The capture cycle: one tick of the poll timer per call.
 
+#include <cstdio>
+#include <functional>
 #include <random>
 
 #include "WindowFixture.h"
@@ -88,13 +90,18 @@ TEST_F(CaptureCycle, AMalformedFrameChangesNothing) {
     EXPECT_EQ(window->Link().ChipCodeText(), "00000A1B2C3D");
 }
 
-TEST_F(CaptureCycle, UnprintableCodeBytesAreMarkedOnScreenButLoggedAsSent) {
+TEST_F(CaptureCycle, UnprintableCodeBytesAreMarkedAlikeInTheListAndTheLog) {
     view.SetChecked(Control::CheckBox6, true);
     window->CheckBoxClick(Control::CheckBox6);
     reader->SendRaw(std::string("A00\x01\x7f\xc3" "000000000\r", 16));
     window->Timer1Timer();
+    // A CR LF in the code must not forge a second log line.
+    reader->SendRaw("A0\r\n7 23:59:5XY\r");
+    window->Timer1Timer();
     EXPECT_EQ(ListLine(0), Line(1, "09:41:05", "00???0000000"));
-    EXPECT_EQ(ReadFileText(dir / "VM06D12M.txt"), std::string("1 09:41:05 00\x01\x7f\xc3" "0000000\r\n"));
+    EXPECT_EQ(ListLine(1), Line(2, "09:41:05", "0??7 23:59:5"));
+    EXPECT_EQ(ReadFileText(dir / "VM06D12M.txt"),
+              "1 09:41:05 00???0000000\r\n2 09:41:05 0??7 23:59:5\r\n");
 }
 
 TEST_F(CaptureCycle, TheCounterWrapsAfter4294967295) {
@@ -152,11 +159,90 @@ TEST_F(CaptureCycle, CapturesGoToTheDailyLogWhenSavingIsOn) {
     EXPECT_EQ(ListLine(2), Line(3, "09:41:09", "333333333333"));
 }
 
+TEST_F(CaptureCycle, ALogFailureStaysShownOverItsCapturesLesserErrorsUntilLoggingWorks) {
+    view.SetChecked(Control::CheckBox6, true);
+    window->CheckBoxClick(Control::CheckBox6);
+    const std::string log = dir / "VM06D12M.txt";
+    struct Case {
+        const char* lesser;
+        std::function<void(bool failing)> make;
+    };
+    const Case cases[] = {
+        {"LED off", [&](bool failing) { reader->SetSilent(failing); }},
+        {"keys",
+         [&](bool failing) {
+             keys.available = !failing;
+             view.SetChecked(Control::CheckBox1, failing);
+             window->CheckBoxClick(Control::CheckBox1);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lesser);
+        std::remove(log.c_str());
+        ASSERT_EQ(mkdir(log.c_str(), 0755), 0);
+        c.make(true);
+        Capture("11111111111111");
+        EXPECT_EQ(view.status, "Chyba při ukládání dat");
+
+        ASSERT_EQ(rmdir(log.c_str()), 0);
+        c.make(false);
+        Capture("22222222222222");
+        EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM3");
+    }
+}
+
 TEST_F(CaptureCycle, SoundOnlyWhenSignalIsOn) {
     view.SetChecked(Control::CheckBox7, false);
     window->CheckBoxClick(Control::CheckBox7);
     Capture("00000A1B2C3D45");
     EXPECT_EQ(sound.plays, 0);
+}
+
+TEST_F(CaptureCycle, AnUnpluggedReaderIsWaitedForOnItsPortAndCapturesGoOnWhenItIsBack) {
+    readersim::ReaderSimulator& other = AddReader(4);
+    Capture("11111111111111");
+    const std::size_t sleeps = clock.sleeps.size();
+    const auto tick = [&] {
+        clock.Advance(kTimer1Interval);
+        window->Timer1Timer();
+    };
+    reader->Stop();
+    window->Timer1Timer();
+    EXPECT_TRUE(window->ReaderLost());
+    EXPECT_EQ(view.status, "Čtečka odpojena, čekám na ni na portu COM3");
+    for (int i = 0; i < 6; ++i) tick();
+    EXPECT_TRUE(window->ReaderLost());
+
+    ASSERT_TRUE(reader->Start().ok());
+    int ticks = 0;
+    for (; window->ReaderLost() && ticks < 20; ++ticks) tick();
+    EXPECT_FALSE(window->ReaderLost());
+    EXPECT_LE(ticks, 5) << "opened within about a second, identified a moment later";
+    EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM3");
+    EXPECT_EQ(clock.sleeps.size(), sleeps) << "no tick waited for the reader";
+    EXPECT_TRUE(view.timers[Timer::Timer1]);
+
+    Capture("22222222222222");
+    EXPECT_EQ(ListLine(0), Line(1, "09:41:05", "111111111111"));
+    EXPECT_EQ(ListLine(1), Line(2, "09:41:05", "222222222222"));
+    EXPECT_EQ(view[Control::Edit1].text, "2");
+    EXPECT_TRUE(other.Requests().empty()) << "no other port is tried";
+}
+
+TEST_F(CaptureCycle, ExitAfterTheReaderWasUnpluggedShowsNoCloseError) {
+    reader->Stop();
+    window->BitBtn7Click();
+    EXPECT_TRUE(view.boxes.empty()) << "exit before any tick noticed the loss";
+    EXPECT_TRUE(view.closed);
+}
+
+TEST_F(CaptureCycle, ExitWhileWaitingForAnUnpluggedReaderShowsNoCloseError) {
+    reader->Stop();
+    window->Timer1Timer();
+    EXPECT_TRUE(window->ReaderLost());
+    window->BitBtn7Click();
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_TRUE(view.closed);
 }
 
 class TypingCycle : public CaptureCycle {
@@ -184,6 +270,33 @@ TEST_F(TypingCycle, TypedCapturesLeaveTheListAloneButAdvanceTheNumbering) {
     EXPECT_EQ(window->ListLine(), 0);
     EXPECT_EQ(view[Control::Edit1].text, "2");
     EXPECT_EQ(TypedDigits(keys.events), "100000A1B2C3D" "20000000000FF");
+}
+
+TEST_F(TypingCycle, ChipsTouchedWhileCapturesAreTypedAreEachLoggedOnceInOrder) {
+    view.SetChecked(Control::CheckBox6, true);
+    window->CheckBoxClick(Control::CheckBox6);
+    // The next chip touches the reader while a capture is being typed, so
+    // its frame arrives ahead of the LED-off reply.
+    std::vector<std::string> codes;
+    for (char c : std::string("0123456789AB")) codes.push_back(std::string(14, c));
+    std::size_t touched = 1;
+    keys.onBegin = [&] {
+        if (touched < codes.size()) reader->SendFrame(codes[touched++]);
+    };
+    reader->SendFrame(codes[0]);
+    for (int tick = 0; tick < 50 && window->CaptureCounter() < codes.size(); ++tick) {
+        window->Timer1Timer();
+    }
+    std::string typed, logged;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const std::string code12 = codes[i].substr(0, 12);
+        typed += std::to_string(i + 1) + code12;
+        logged += std::to_string(i + 1) + " 09:41:05 " + code12 + "\r\n";
+    }
+    EXPECT_EQ(TypedDigits(keys.events), typed);
+    EXPECT_EQ(ReadFileText(dir / "VM06D12M.txt"), logged);
+    for (const std::string& status : view.statusTexts) EXPECT_NE(status, "Chyba při zhasnutí LED");
+    EXPECT_TRUE(view.LedDarkShown());
 }
 
 TEST_F(TypingCycle, ACaptureThatCannotBeTypedIsListedInstead) {

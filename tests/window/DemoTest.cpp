@@ -1,5 +1,7 @@
 // Demo mode: invented captures every two seconds without a reader.
 
+#include <sys/stat.h>
+
 #include "KeyTyping.h"
 #include "WindowFixture.h"
 
@@ -23,6 +25,17 @@ protected:
         return line.substr(line.rfind(' ') + 1);
     }
 };
+
+TEST_F(Demo, ALogFailureGoesAwayWithTheNextLoggedCapture) {
+    const std::string log = dir / "VM06D12M.txt";
+    window->BitBtn8Click();
+    ASSERT_EQ(mkdir(log.c_str(), 0755), 0);
+    window->Timer2Timer();
+    EXPECT_EQ(view.status, "Chyba při ukládání dat");
+    ASSERT_EQ(rmdir(log.c_str()), 0);
+    window->Timer2Timer();
+    EXPECT_EQ(view.status, "Na žádném sériovém portu nebylo identifikováno zařízení.");
+}
 
 TEST_F(Demo, TwoClicksStartAndStopIt) {
     view.SetMemoLine(0, "typed by the operator");

@@ -1,5 +1,8 @@
 // Start-up: settings, the port scan and the option boxes.
 
+#include <sys/stat.h>
+
+#include <functional>
 #include <numeric>
 
 #include "WindowFixture.h"
@@ -114,6 +117,56 @@ TEST_F(WindowTest, AnUnwritableDirectoryShowsOneBoxAndStartUpGoesOn) {
     EXPECT_TRUE(view[Control::CheckBox7].checked);
 }
 
+// A settings file that is there but cannot be read is left as it is; one box
+// says so and start-up goes on with the defaults.
+struct UnreadableSettings {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+    bool asOrdinaryUser;
+};
+
+class UnreadableSettingsTest : public WindowTest,
+                               public ::testing::WithParamInterface<UnreadableSettings> {};
+
+TEST_P(UnreadableSettingsTest, AreLeftAloneReportedOnceAndTheDefaultsUsed) {
+    const std::string path = dir / "VM4417.INI";
+    GetParam().make(path);
+    struct stat before {};
+    ASSERT_EQ(lstat(path.c_str(), &before), 0);
+    const auto startUp = [&] {
+        Start();
+        return view.boxes.size() == 1 && view.boxes[0].text == "Chyba při čtení parametrů" &&
+               TriedPorts() == Descending(29, 0) && view[Control::CheckBox7].checked &&
+               window->Settings().StoredCounter == 0;
+    };
+    if (GetParam().asOrdinaryUser) {
+        ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+        EXPECT_TRUE(RunAsOrdinaryUser(startUp));
+    } else {
+        EXPECT_TRUE(startUp()) << (view.boxes.empty() ? "no box" : view.boxes[0].text);
+    }
+    struct stat after {};
+    ASSERT_EQ(lstat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "not replaced";
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_size, before.st_size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, UnreadableSettingsTest,
+    ::testing::Values(
+        UnreadableSettings{
+            "Fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, false},
+        UnreadableSettings{
+            "Directory", [](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0755), 0); }, false},
+        UnreadableSettings{"NoReadPermission",
+                           [](const std::string& p) {
+                               WriteFileBytes(p, {3, 0, 0, 0, 1, 0, 1, 1, 57, 48, 0, 0, 0, 0, 0, 0});
+                               ASSERT_EQ(chmod(p.c_str(), 0200), 0);
+                           },
+                           true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(WindowTest, MinimiseAtStart) {
     ReaderSettings settings = SettingsWithPort(29);
     settings.MinimizeAtStart = 1;
@@ -214,6 +267,26 @@ TEST_F(WindowTest, APortThatOpensButDoesNotAnswerIsClosedAgain) {
     EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM27");
     // The silent port was closed: it can be opened again.
     EXPECT_NE(ports.Open(29, ReaderPortConfig()).line, nullptr);
+}
+
+TEST_F(WindowTest, PortsThatCouldNotBeOpenedAreKeptWithTheirReasons) {
+    AddReader(9).SetSilent(true);  // opens, but no reader answers
+    AddReader(5);
+    const OpenedLine otherProgram = ports.Open(5, ReaderPortConfig());
+    ASSERT_NE(otherProgram.line, nullptr);
+    WriteFileBytes(portDir + "/COM7", {});
+    Start();
+    EXPECT_EQ(view.status, "Na žádném sériovém portu nebylo identifikováno zařízení.");
+    std::vector<std::pair<int, Fault>> failures;
+    for (const PortFailure& failure : window->ScanFailures()) {
+        failures.emplace_back(failure.number, failure.status.fault);
+    }
+    std::vector<std::pair<int, Fault>> expected;
+    for (int n = 29; n >= 0; --n) {
+        if (n == 9) continue;
+        expected.emplace_back(n, n == 7 ? Fault::WrongKind : n == 5 ? Fault::InUse : Fault::Missing);
+    }
+    EXPECT_EQ(failures, expected);
 }
 
 }  // namespace

@@ -97,7 +97,9 @@ public:
     std::vector<std::uint8_t> Read(std::size_t count) override;
     bool DropModemLines() override {
         const bool dtr = ChangeModemLine(fd_.Get(), TIOCMBIC, TIOCM_DTR);
+        NoteGoneIf(!dtr && MeansGone(errno));
         const bool rts = ChangeModemLine(fd_.Get(), TIOCMBIC, TIOCM_RTS);
+        NoteGoneIf(!rts && MeansGone(errno));
         return dtr && rts;
     }
     bool IsLost() const override { return lost_; }
@@ -181,6 +183,24 @@ Status CheckCharacterDevice(const std::string& path) {
     return Status::Success();
 }
 
+// Every use of a port goes through these steps, so that listing the ports
+// opens nothing a scan would not: the device the number means, a terminal
+// device, not the console, and nobody else holding it.
+Status OpenChecked(const TermiosSerialPorts& ports, std::uint8_t number, std::string& path,
+                   UniqueFd& fd) {
+    const auto device = ports.DevicePath(number);
+    if (!device) {
+        return Status::Failure(Fault::Missing,
+                               "COM" + std::to_string(number) + ": no device for this port number");
+    }
+    path = *device;
+    if (Status checked = CheckCharacterDevice(path); !checked.Ok()) return checked;
+    if (ports.IsActiveConsole(path)) {
+        return Status::Failure(Fault::Console, path + ": the system console");
+    }
+    return OpenExclusively(path, fd);
+}
+
 }  // namespace
 
 SerialLocations TermiosSerialPorts::LocationsFromEnvironment() {
@@ -222,28 +242,30 @@ bool TermiosSerialPorts::IsActiveConsole(const std::string& path) const {
 }
 
 OpenedLine TermiosSerialPorts::Open(std::uint8_t number, const PortConfig& config) {
-    const auto path = DevicePath(number);
-    if (!path) {
-        return {nullptr, Status::Failure(Fault::Missing, "COM" + std::to_string(number) +
-                                                             ": no device for this port number")};
-    }
-    if (Status device = CheckCharacterDevice(*path); !device.Ok()) return {nullptr, device};
-    if (IsActiveConsole(*path)) {
-        return {nullptr, Status::Failure(Fault::Console, *path + ": the system console")};
-    }
+    std::string path;
     UniqueFd fd;
-    if (Status opened = OpenExclusively(*path, fd); !opened.Ok()) return {nullptr, opened};
+    if (Status opened = OpenChecked(*this, number, path, fd); !opened.Ok()) return {nullptr, opened};
     const int raw = fd.Get();
     // From here the line owns the descriptor, so every failure releases it.
     auto line = std::make_unique<TermiosLine>(std::move(fd), config.timeouts);
     Status status = ApplyLineSettings(raw, config.line)
                         ? Status::Success()
-                        : ErrnoStatus("tcsetattr", *path, errno);
+                        : ErrnoStatus("tcsetattr", path, errno);
     if (config.raiseModemLines && !RaiseModemLines(raw) && status.Ok()) {
-        status = ErrnoStatus("TIOCMBIS", *path, errno);
+        status = ErrnoStatus("TIOCMBIS", path, errno);
     }
     if (!status.Ok()) return {nullptr, status};
     return {std::move(line), status};
+}
+
+Status TermiosSerialPorts::CheckPort(std::uint8_t number) const {
+    std::string path;
+    UniqueFd fd;
+    Status status = OpenChecked(*this, number, path, fd);
+    // Closing without the line settings or modem lines touched; the exclusive
+    // mode is lifted first so that the next open of the device works.
+    if (fd.IsValid()) ioctl(fd.Get(), TIOCNXCL);
+    return status;
 }
 
 }  // namespace vm4417

@@ -28,6 +28,10 @@ public:
     static SerialLocations LocationsFromEnvironment();
 
     OpenedLine Open(std::uint8_t number, const PortConfig& config) override;
+    // Whether Open could use port `number`, found by the same steps up to
+    // the exclusive open; the device is closed again at once, its line
+    // settings and modem lines untouched.
+    Status CheckPort(std::uint8_t number) const;
 
     // The device names that port `number` may mean, in order of preference.
     std::vector<std::string> CandidatePaths(std::uint8_t number) const;
@@ -35,6 +39,7 @@ public:
     std::optional<std::string> DevicePath(std::uint8_t number) const;
     // True when `path` (after following links) is an active system console.
     bool IsActiveConsole(const std::string& path) const;
+    const SerialLocations& Locations() const { return locations_; }
 
 private:
     SerialLocations locations_;

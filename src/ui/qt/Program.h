@@ -3,6 +3,7 @@
 // main window and its logic, wired together. Needs a QApplication.
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "DesktopSound.h"
@@ -35,6 +36,11 @@ private:
     TForm1 form_;
     MainWindow logic_;
 };
+
+// After a start-up that found no reader, one line for each port the scan met
+// but had no permission to open. The status text stays as the window logic
+// set it; this is for the operator who started the program from a terminal.
+void ReportPortsWithoutPermission(const MainWindow& logic, std::ostream& err);
 
 // 64 bits from the system's entropy source, to seed the demo codes once.
 std::uint64_t EntropySeed();

@@ -130,7 +130,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     CentreOnScreen(this, frameGeometry().size());
 }
 
-TForm1::~TForm1() { qApp->removeEventFilter(this); }
+// ~QWidget still moves the focus away from the child widgets; by then this
+// is no longer a TForm1, so the focus and event hooks must be gone first.
+TForm1::~TForm1() {
+    disconnect(qApp, &QApplication::focusChanged, this, &TForm1::OnFocusChanged);
+    qApp->removeEventFilter(this);
+}
 
 void TForm1::BuildControls() {
     for (const ControlEntry& entry : Form1Controls()) {
@@ -233,7 +238,13 @@ void TForm1::StartupWhenActive() {
     startupQueued_ = true;
     // Queued, so that the activation finishes and the window is painted
     // before the port scan blocks the thread.
-    QMetaObject::invokeMethod(this, [this] { logic_->FormActivate(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            logic_->FormActivate();
+            emit StartupFinished();
+        },
+        Qt::QueuedConnection);
 }
 
 void TForm1::resizeEvent(QResizeEvent* e) {

@@ -62,6 +62,10 @@ public:
     void ShowConversionErrorBox(const std::string& caption, const std::string& text) override;
     void ShowMakerInformation() override;
 
+signals:
+    // Start-up (the logic's FormActivate) has run.
+    void StartupFinished();
+
 protected:
     bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
