@@ -149,8 +149,10 @@ Status Win32FileStore::ReplaceDurably(const std::string& path, std::span<const s
 
 Status Win32FileStore::AppendDurably(const std::string& path, std::string_view text) {
     // Write access (not only FILE_APPEND_DATA) so that a failed write can be
-    // cut off again; the reparse-point flag opens a link itself, which the
-    // kind check then refuses instead of following it.
+    // cut off again. Nobody else may write while this handle is open (it
+    // shares reading only), so the end found below is the end written to.
+    // The reparse-point flag opens a link itself, which the kind check then
+    // refuses instead of following it.
     FileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                 nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
