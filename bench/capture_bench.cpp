@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "MainWindow.h"
 #include "ReaderSimulator.h"
 #include "TForm1.h"
-#include "MainWindow.h"
 #include "posix/PosixFileStore.h"
 #include "posix/SystemClock.h"
 #include "posix/TermiosSerial.h"
@@ -52,7 +52,8 @@ int main(int argc, char* argv[]) {
     readersim::ReaderSimulator sim(options);
     if (!sim.Start().ok()) return 1;
 
-    vm4417::TermiosSerialPorts ports(vm4417::SerialLocations{dir, "/sys/class/tty/console/active", "/dev"});
+    vm4417::TermiosSerialPorts ports(
+        vm4417::SerialLocations{dir, "/sys/class/tty/console/active", "/dev"});
     vm4417::PosixFileStore files;
     vm4417::SystemClock clock;
     NoKeys keys;
@@ -92,7 +93,8 @@ int main(int argc, char* argv[]) {
     std::vector<double> latencies;
     for (int i = 1; i <= kFrames; ++i) {
         if (listedAt[i] == Steady::time_point{}) continue;
-        latencies.push_back(std::chrono::duration<double, std::milli>(listedAt[i] - sentAt[i]).count());
+        latencies.push_back(
+            std::chrono::duration<double, std::milli>(listedAt[i] - sentAt[i]).count());
     }
     std::sort(latencies.begin(), latencies.end());
     std::printf("%zu of %d frames listed; frame to list line: median %.1f ms, max %.1f ms\n",

@@ -26,7 +26,9 @@ double ThreadCpuMilliseconds() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-double Milliseconds(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Milliseconds(Steady::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 void SilentPolls(vm4417::ReaderLink& link) {
     constexpr int kPolls = 100;
@@ -35,8 +37,9 @@ void SilentPolls(vm4417::ReaderLink& link) {
     for (int i = 0; i < kPolls; ++i) link.PollChipCode(false);
     const double wall = Milliseconds(Steady::now() - wallBefore);
     const double cpu = ThreadCpuMilliseconds() - cpuBefore;
-    std::printf("silent reader: %d polls took %.0f ms wall, %.2f ms CPU (%.4f %% of the wall time)\n",
-                kPolls, wall, cpu, 100.0 * cpu / wall);
+    std::printf(
+        "silent reader: %d polls took %.0f ms wall, %.2f ms CPU (%.4f %% of the wall time)\n",
+        kPolls, wall, cpu, 100.0 * cpu / wall);
 }
 
 void FrameLatency(vm4417::ReaderLink& link, readersim::ReaderSimulator& sim) {
@@ -79,7 +82,8 @@ int main() {
         std::printf("simulator: %s\n", sim.RunError().c_str());
         return 1;
     }
-    vm4417::TermiosSerialPorts ports(vm4417::SerialLocations{dir, "/sys/class/tty/console/active", "/dev"});
+    vm4417::TermiosSerialPorts ports(
+        vm4417::SerialLocations{dir, "/sys/class/tty/console/active", "/dev"});
     vm4417::ReaderLink link(ports);
     if (!link.OpenReaderPort(1) || !link.IdentifyReader()) {
         std::printf("no reader on the simulated port\n");

@@ -10,8 +10,8 @@
 //                           logged, duplicates and order.
 
 #include <QApplication>
-#include <QMetaObject>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPlainTextEdit>
 
 #include <algorithm>

@@ -31,7 +31,8 @@ double MillisecondsSinceProcessStart() {
     fields >> startTicks;
     timespec now{};
     clock_gettime(CLOCK_BOOTTIME, &now);
-    const double started = 1000.0 * static_cast<double>(startTicks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    const double started =
+        1000.0 * static_cast<double>(startTicks) / static_cast<double>(sysconf(_SC_CLK_TCK));
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6 - started;
 }
 

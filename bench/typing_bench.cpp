@@ -81,8 +81,8 @@ int main() {
         }
     }
 
-    std::printf("typing_bench: %d runs, code of 12 characters, no order, no time, Xvfb %s\n",
-                kRuns, xvfb.DisplayName().c_str());
+    std::printf("typing_bench: %d runs, code of 12 characters, no order, no time, Xvfb %s\n", kRuns,
+                xvfb.DisplayName().c_str());
     std::printf("events per run: %zu, pauses per run: %zu, pauses by design: %.0f ms\n",
                 steps->size(), deviations.size() / kRuns, designed.count());
     std::printf("total per run: median %.3f ms, max %.3f ms\n", Median(totals),

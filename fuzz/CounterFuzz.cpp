@@ -45,8 +45,9 @@ std::optional<std::int32_t> Model(std::string text) {
         }
         const std::string significant = WithoutLeadingZeros(digits);
         if (significant.size() > 8) return std::nullopt;
-        std::uint32_t bits =
-            significant.empty() ? 0 : static_cast<std::uint32_t>(std::stoul(significant, nullptr, 16));
+        std::uint32_t bits = significant.empty()
+                                 ? 0
+                                 : static_cast<std::uint32_t>(std::stoul(significant, nullptr, 16));
         if (negative) bits = ~bits + 1;
         return static_cast<std::int32_t>(bits);
     }

@@ -112,8 +112,8 @@ bool XvfbServer::Start(int displayNumber) {
     if (displayNumber >= 0) {
         if (StartOn(displayNumber) == Outcome::Ready) return true;
         if (error_.empty()) {
-            error_ = "Xvfb on :" + std::to_string(displayNumber) + " ended at start; output: " +
-                     LogTail();
+            error_ = "Xvfb on :" + std::to_string(displayNumber) +
+                     " ended at start; output: " + LogTail();
         }
         return false;
     }
@@ -134,16 +134,16 @@ bool XvfbServer::Start(int displayNumber) {
                 break;
         }
     }
-    error_ = "no free display number from :" + std::to_string(kFirstNumber) + " to :" +
-             std::to_string(kLastNumber);
+    error_ = "no free display number from :" + std::to_string(kFirstNumber) +
+             " to :" + std::to_string(kLastNumber);
     return false;
 }
 
 XvfbServer::Outcome XvfbServer::StartOn(int number) {
     const std::string display = ":" + std::to_string(number);
     const std::string readyFd = std::to_string(kReadyFd);
-    std::vector<const char*> argv{"Xvfb",    display.c_str(), "-screen",   "0",
-                                  "1024x768x24", "-nolisten", "tcp",       "-noreset",
+    std::vector<const char*> argv{"Xvfb",        display.c_str(), "-screen", "0",
+                                  "1024x768x24", "-nolisten",     "tcp",     "-noreset",
                                   "-displayfd",  readyFd.c_str(), nullptr};
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0) {

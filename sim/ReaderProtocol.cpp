@@ -16,25 +16,24 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 // that one garbage byte never holds back the bytes behind it for long.
 Match MatchRequest(std::string_view pending, ParsedRequest& request) {
     switch (pending[0]) {
-    case 'Q':
-        if (pending.size() < 2) return Match::NeedMore;
-        if (!IsLetter(pending[1])) return Match::NoMatch;
-        if (pending.size() < 3) return Match::NeedMore;
-        if (pending[2] != kFrameEnd) return Match::NoMatch;
-        request.kind = pending[1] == 'I' ? RequestKind::Identification : RequestKind::Command;
-        if (request.kind == RequestKind::Command) request.command = pending[1];
-        request.bytes = pending.substr(0, 3);
-        return Match::Complete;
-    case '*':
-        if (pending.size() < 2) return Match::NeedMore;
-        if (pending[1] != 'D') return Match::NoMatch;
-        if (pending.size() < 4) return Match::NeedMore;
-        if (pending[3] != kFrameEnd) return Match::NoMatch;
-        request.kind = RequestKind::RepeatedRead;
-        request.bytes = pending.substr(0, 4);
-        return Match::Complete;
-    default:
-        return Match::NoMatch;
+        case 'Q':
+            if (pending.size() < 2) return Match::NeedMore;
+            if (!IsLetter(pending[1])) return Match::NoMatch;
+            if (pending.size() < 3) return Match::NeedMore;
+            if (pending[2] != kFrameEnd) return Match::NoMatch;
+            request.kind = pending[1] == 'I' ? RequestKind::Identification : RequestKind::Command;
+            if (request.kind == RequestKind::Command) request.command = pending[1];
+            request.bytes = pending.substr(0, 3);
+            return Match::Complete;
+        case '*':
+            if (pending.size() < 2) return Match::NeedMore;
+            if (pending[1] != 'D') return Match::NoMatch;
+            if (pending.size() < 4) return Match::NeedMore;
+            if (pending[3] != kFrameEnd) return Match::NoMatch;
+            request.kind = RequestKind::RepeatedRead;
+            request.bytes = pending.substr(0, 4);
+            return Match::Complete;
+        default: return Match::NoMatch;
     }
 }
 
@@ -77,17 +76,10 @@ std::string CodeFrame(std::string_view frameCode) { return Framed(frameCode); }
 std::string Malform(std::string frame, Malformation how) {
     if (frame.empty()) return frame;
     switch (how) {
-    case Malformation::None:
-        break;
-    case Malformation::WrongFirstByte:
-        frame.front() = 'B';
-        break;
-    case Malformation::WrongLastByte:
-        frame.back() = '\n';
-        break;
-    case Malformation::MissingLastByte:
-        frame.pop_back();
-        break;
+        case Malformation::None: break;
+        case Malformation::WrongFirstByte: frame.front() = 'B'; break;
+        case Malformation::WrongLastByte: frame.back() = '\n'; break;
+        case Malformation::MissingLastByte: frame.pop_back(); break;
     }
     return frame;
 }
@@ -122,12 +114,9 @@ std::string Printable(std::string_view bytes) {
 
 std::string_view KindName(RequestKind kind) {
     switch (kind) {
-    case RequestKind::Identification:
-        return "identification";
-    case RequestKind::Command:
-        return "command";
-    case RequestKind::RepeatedRead:
-        return "repeated read";
+        case RequestKind::Identification: return "identification";
+        case RequestKind::Command: return "command";
+        case RequestKind::RepeatedRead: return "repeated read";
     }
     return "unknown";
 }

@@ -128,13 +128,19 @@ enum class ParseOutcome { Run, Help, Error };
 
 ParseOutcome ParseCommandLine(int argc, char** argv, CommandLine& line) {
     static const option kOptions[] = {
-        {"dir", required_argument, nullptr, 0},   {"port", required_argument, nullptr, 0},
-        {"ident", required_argument, nullptr, 0}, {"every", required_argument, nullptr, 0},
-        {"stdin", no_argument, nullptr, 0},       {"no-hold", no_argument, nullptr, 0},
+        {"dir", required_argument, nullptr, 0},
+        {"port", required_argument, nullptr, 0},
+        {"ident", required_argument, nullptr, 0},
+        {"every", required_argument, nullptr, 0},
+        {"stdin", no_argument, nullptr, 0},
+        {"no-hold", no_argument, nullptr, 0},
         {"malformed", required_argument, nullptr, 0},
-        {"silent", no_argument, nullptr, 0},      {"noise", required_argument, nullptr, 0},
-        {"pace", no_argument, nullptr, 0},        {"seed", required_argument, nullptr, 0},
-        {"help", no_argument, nullptr, 'h'},      {nullptr, 0, nullptr, 0},
+        {"silent", no_argument, nullptr, 0},
+        {"noise", required_argument, nullptr, 0},
+        {"pace", no_argument, nullptr, 0},
+        {"seed", required_argument, nullptr, 0},
+        {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0},
     };
     opterr = 0;  // our own messages, in one style
     int index = 0;
@@ -176,8 +182,8 @@ private:
     // HH:MM:SS.mmm local time of a steady-clock instant.
     static std::string WallClockStamp(readersim::SteadyTime at) {
         using namespace std::chrono;
-        const auto wall = system_clock::now() - duration_cast<system_clock::duration>(
-                                                    steady_clock::now() - at);
+        const auto wall =
+            system_clock::now() - duration_cast<system_clock::duration>(steady_clock::now() - at);
         const std::time_t seconds = system_clock::to_time_t(wall);
         const auto millis = duration_cast<milliseconds>(wall.time_since_epoch()).count() % 1000;
         std::tm local{};
@@ -204,19 +210,13 @@ std::string DescribeRequest(const readersim::Request& request) {
 std::optional<std::string> DescribeSend(const readersim::Transmission& sent) {
     std::string text;
     switch (sent.kind) {
-    case readersim::SendKind::Reply:
-        if (sent.ok()) return std::nullopt;
-        text = "reply ";
-        break;
-    case readersim::SendKind::Frame:
-        text = "frame ";
-        break;
-    case readersim::SendKind::Raw:
-        text = "raw ";
-        break;
-    case readersim::SendKind::Noise:
-        text = "noise ";
-        break;
+        case readersim::SendKind::Reply:
+            if (sent.ok()) return std::nullopt;
+            text = "reply ";
+            break;
+        case readersim::SendKind::Frame: text = "frame "; break;
+        case readersim::SendKind::Raw: text = "raw "; break;
+        case readersim::SendKind::Noise: text = "noise "; break;
     }
     text += readersim::Printable(sent.bytes);
     if (!sent.ok()) text += " FAILED: " + sent.error;
@@ -286,14 +286,11 @@ bool ServeConsole(ReaderSimulator& simulator, int signalFd, bool framesFromStdin
 int main(int argc, char** argv) {
     CommandLine line;
     switch (ParseCommandLine(argc, argv, line)) {
-    case ParseOutcome::Help:
-        std::fputs(kUsage, stdout);
-        return 0;
-    case ParseOutcome::Error:
-        std::fputs("Try 'reader-sim --help'.\n", stderr);
-        return kExitUsage;
-    case ParseOutcome::Run:
-        break;
+        case ParseOutcome::Help: std::fputs(kUsage, stdout); return 0;
+        case ParseOutcome::Error:
+            std::fputs("Try 'reader-sim --help'.\n", stderr);
+            return kExitUsage;
+        case ParseOutcome::Run: break;
     }
 
     const readersim::UniqueFd signalFd = TakeOverStopSignals();
@@ -315,9 +312,9 @@ int main(int argc, char** argv) {
     // Opened first so that the device line comes before any frame line.
     readersim::Result started = simulator.Open();
     if (started.ok()) {
-        console.Print(std::chrono::steady_clock::now(), "reader on " +
-                                                            simulator.LinkPath().string() +
-                                                            " -> " + simulator.DevicePath());
+        console.Print(
+            std::chrono::steady_clock::now(),
+            "reader on " + simulator.LinkPath().string() + " -> " + simulator.DevicePath());
         started = simulator.Start();
     }
     if (!started.ok()) {

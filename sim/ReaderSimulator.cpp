@@ -94,8 +94,7 @@ Result ReaderSimulator::Open() {
     if (!wakeFd_.IsValid()) return {"cannot create the wake-up event"};
     if (options_.linkDir.empty()) return {"no directory for the link"};
     if (options_.port < 0 || options_.port > 255) return {"the port number must be 0..255"};
-    if (!IsValidIdent(options_.ident))
-        return {"the identification must be 4 printable characters"};
+    if (!IsValidIdent(options_.ident)) return {"the identification must be 4 printable characters"};
 
     std::lock_guard writeLock(writeMutex_);
     if (device_.IsOpen()) return {};
@@ -224,16 +223,12 @@ void ReaderSimulator::Answer(const ParsedRequest& parsed, SteadyTime receivedAt)
         std::lock_guard lock(stateMutex_);
         behaviour = behaviour_;
         switch (parsed.kind) {
-        case RequestKind::Identification:
-            reply = IdentificationReply(options_.ident);
-            break;
-        case RequestKind::Command:
-            request.effect = ApplyCommand(parsed.command);
-            reply = CommandReply(parsed.command);
-            break;
-        case RequestKind::RepeatedRead:
-            reply = RepeatedReadReply(latestReadCode_);
-            break;
+            case RequestKind::Identification: reply = IdentificationReply(options_.ident); break;
+            case RequestKind::Command:
+                request.effect = ApplyCommand(parsed.command);
+                reply = CommandReply(parsed.command);
+                break;
+            case RequestKind::RepeatedRead: reply = RepeatedReadReply(latestReadCode_); break;
         }
     }
     if (!behaviour.silent) {
@@ -255,20 +250,11 @@ void ReaderSimulator::Answer(const ParsedRequest& parsed, SteadyTime receivedAt)
 
 std::string ReaderSimulator::ApplyCommand(char command) {
     switch (command) {
-    case 'B':
-        blocked_ = true;
-        return "reader blocked";
-    case 'O':
-        blocked_ = false;
-        return "reader unblocked";
-    case 'R':
-        ledOn_ = true;
-        return "LED on";
-    case 'Z':
-        ledOn_ = false;
-        return "LED off";
-    default:
-        return "unknown command, acknowledged";
+        case 'B': blocked_ = true; return "reader blocked";
+        case 'O': blocked_ = false; return "reader unblocked";
+        case 'R': ledOn_ = true; return "LED on";
+        case 'Z': ledOn_ = false; return "LED off";
+        default: return "unknown command, acknowledged";
     }
 }
 
@@ -430,8 +416,7 @@ std::vector<Transmission> ReaderSimulator::Transmissions() const {
     return transmissions_;
 }
 
-bool ReaderSimulator::WaitForRequests(std::size_t count,
-                                      std::chrono::milliseconds timeout) const {
+bool ReaderSimulator::WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(stateMutex_);
     return requestLogged_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
 }

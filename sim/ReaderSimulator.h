@@ -28,9 +28,9 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 
 // What may be changed while the simulator runs.
 struct Behaviour {
-    bool silent = false;  // log requests but never reply
+    bool silent = false;                             // log requests but never reply
     Malformation malformation = Malformation::None;  // replies and frames
-    double noiseBytesPerSecond = 0;  // random bytes in between; 0 = none
+    double noiseBytesPerSecond = 0;                  // random bytes in between; 0 = none
     bool pace = false;  // deliver bytes at 9600-baud speed instead of at once
     std::chrono::milliseconds frameInterval{0};  // random frames; 0 = none
 };
@@ -157,8 +157,8 @@ private:
 
     const Options options_;
     Observer observer_;
-    UniqueFd wakeFd_;          // lets other threads interrupt the poll
-    RequestParser parser_;     // serving thread only
+    UniqueFd wakeFd_;       // lets other threads interrupt the poll
+    RequestParser parser_;  // serving thread only
     std::jthread thread_;
 
     // Guards the device and orders whole writes so frames never interleave.

@@ -44,8 +44,9 @@ void Pump() {
 }  // namespace
 
 int main() {
-    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | ES_MULTILINE,
-                                40, 40, 600, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND edit =
+        CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | ES_MULTILINE, 40, 40,
+                        600, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetForegroundWindow(edit);
     SetFocus(edit);
     Pump();
@@ -59,7 +60,9 @@ int main() {
         vm4417::TypeCapture(sink, clock, keys);
         for (std::size_t i = 0; i + 1 < sequence->size() && i + 1 < sink.stamps.size(); ++i) {
             if ((*sequence)[i].pauseAfter != vm4417::kKeyDelay) continue;
-            const double gap = std::chrono::duration<double, std::milli>(sink.stamps[i + 1] - sink.stamps[i]).count();
+            const double gap =
+                std::chrono::duration<double, std::milli>(sink.stamps[i + 1] - sink.stamps[i])
+                    .count();
             deviations.push_back(gap - 30.0);
         }
         Pump();
@@ -67,9 +70,11 @@ int main() {
     std::sort(deviations.begin(), deviations.end());
     double sum = 0;
     for (double d : deviations) sum += d;
-    std::printf("%zu pauses of 30 ms: deviation mean %+.2f ms, median %+.2f ms, min %+.2f ms, max %+.2f ms\n",
-                deviations.size(), sum / static_cast<double>(deviations.size()),
-                deviations[deviations.size() / 2], deviations.front(), deviations.back());
+    std::printf(
+        "%zu pauses of 30 ms: deviation mean %+.2f ms, median %+.2f ms, min %+.2f ms, max %+.2f "
+        "ms\n",
+        deviations.size(), sum / static_cast<double>(deviations.size()),
+        deviations[deviations.size() / 2], deviations.front(), deviations.back());
     DestroyWindow(edit);
     return 0;
 }

@@ -18,7 +18,9 @@ double CpuMs() {
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
     auto ms = [](FILETIME t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
+        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime) /
+               1e4;
     };
     return ms(kernel) + ms(user);
 }
@@ -37,7 +39,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         frames += link.PollChipCode(false) == vm4417::ReadResult::Ok ? 1 : 0;
     }
-    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double wall =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::printf("%d silent polls: wall %.0f ms, process CPU %.1f ms, frames %d\n", count, wall,
                 CpuMs() - cpuBefore, frames);
     return 0;

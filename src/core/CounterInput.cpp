@@ -44,8 +44,8 @@ std::optional<std::int32_t> ParseCounterInput(std::string_view text) {
     const auto magnitude = ParseDecimalDigits(text);
     if (!magnitude) return std::nullopt;
     if (!negative && *magnitude > 2147483647ULL) return std::nullopt;
-    const std::int64_t value = negative ? -static_cast<std::int64_t>(*magnitude)
-                                        : static_cast<std::int64_t>(*magnitude);
+    const std::int64_t value =
+        negative ? -static_cast<std::int64_t>(*magnitude) : static_cast<std::int64_t>(*magnitude);
     return static_cast<std::int32_t>(value);
 }
 

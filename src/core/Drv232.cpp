@@ -76,7 +76,7 @@ void ReaderLink::ForgetLostPort() {
 }
 
 std::optional<ReaderLink::Payload> ReaderLink::Exchange(std::span<const std::uint8_t> request,
-                                                       std::size_t replyLength) {
+                                                        std::size_t replyLength) {
     if (!readerPort_) return std::nullopt;
     if (!request.empty() && !readerPort_->Write(request)) return std::nullopt;
     // A chip touched just before the request puts its frame ahead of the

@@ -97,8 +97,7 @@ private:
     // bytes framed by "A" ... CR; returns its payload, or nothing. A whole
     // code frame met in place of a request's reply is queued and the reply
     // is looked for after it.
-    std::optional<Payload> Exchange(std::span<const std::uint8_t> request,
-                                    std::size_t replyLength);
+    std::optional<Payload> Exchange(std::span<const std::uint8_t> request, std::size_t replyLength);
     // Takes a reply of `length` bytes from the pending bytes and the line.
     std::optional<Payload> TakeReply(std::size_t length);
     void DropFailedReply(std::size_t length);

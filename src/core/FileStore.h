@@ -37,8 +37,7 @@ public:
     // Replaces the file's content as one step: after a crash or power cut
     // the file holds either the old or the new bytes. A failure leaves the
     // old file as it was.
-    virtual Status ReplaceDurably(const std::string& path,
-                                  std::span<const std::uint8_t> bytes) = 0;
+    virtual Status ReplaceDurably(const std::string& path, std::span<const std::uint8_t> bytes) = 0;
     // Appends `text` with a single write, creating the file if needed and
     // never truncating it; Ok only once the text is on stable storage. A
     // failure leaves the file as it was before the call. A name that is a

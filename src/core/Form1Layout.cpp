@@ -51,9 +51,9 @@ constexpr ControlEntry kControls[] = {
 };
 
 constexpr Control kTabOrder[] = {
-    Memo1,     CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5, CheckBox6, CheckBox7,
-    Edit1,     BitBtn1,   BitBtn2,   BitBtn3,   BitBtn4,   BitBtn5,   BitBtn6,   BitBtn7,
-    BitBtn8,   CheckBox8, CheckBox9, CheckBox10,
+    Memo1,     CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,  CheckBox6,
+    CheckBox7, Edit1,     BitBtn1,   BitBtn2,   BitBtn3,   BitBtn4,    BitBtn5,
+    BitBtn6,   BitBtn7,   BitBtn8,   CheckBox8, CheckBox9, CheckBox10,
 };
 
 }  // namespace

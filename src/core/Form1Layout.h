@@ -11,7 +11,17 @@
 
 namespace vm4417 {
 
-enum class ControlKind { Label, Picture, SpeedButton, Memo, Bevel, BitBtn, CheckBox, Edit, StatusBar };
+enum class ControlKind {
+    Label,
+    Picture,
+    SpeedButton,
+    Memo,
+    Bevel,
+    BitBtn,
+    CheckBox,
+    Edit,
+    StatusBar
+};
 
 struct ControlEntry {
     Control id;

@@ -63,8 +63,7 @@ void MainWindow::FormActivate() {
 // runs on the defaults meanwhile.
 void MainWindow::LoadOrCreateSettings() {
     switch (LoadSettings(files_, settings_)) {
-        case SettingsLoad::Loaded:
-            return;
+        case SettingsLoad::Loaded: return;
         case SettingsLoad::Missing:
             ApplyDefaults(settings_);
             if (!SaveSettings(files_, settings_)) {
@@ -112,12 +111,12 @@ bool MainWindow::TryPort(std::uint8_t number) {
 
 void MainWindow::ShowConnected() {
     ShowStatus(Concat(text::kConnected, link_.ReaderIdent()) +
-                        Concat(text::kOnPort, std::to_string(settings_.PortNumber)));
+               Concat(text::kOnPort, std::to_string(settings_.PortNumber)));
 }
 
 void MainWindow::ShowCaptureArea() {
-    for (Control c : {Control::Image1, Control::Label1, Control::Label2, Control::Label3,
-                      Control::Memo1}) {
+    for (Control c :
+         {Control::Image1, Control::Label1, Control::Label2, Control::Label3, Control::Memo1}) {
         view_.SetVisible(c, true);
     }
     view_.SetFocus(Control::Memo1);
@@ -228,8 +227,7 @@ void MainWindow::Timer1Timer() {
 
 void MainWindow::PollReader() {
     switch (link_.PollChipCode(IsOn(settings_.DecimalCode))) {
-        case ReadResult::Failed:
-            break;
+        case ReadResult::Failed: break;
         case ReadResult::ConversionError:
             // Polling stays off while the box is open, so such boxes never stack.
             ShowConversionError();
@@ -410,12 +408,8 @@ void MainWindow::BitBtn5Click() {
             ShowStatus(PrintableText(link_.ChipCodeText()));
             view_.SetStatusColor(kRepeatReadColor);
             break;
-        case ReadResult::Failed:
-            ShowStatus(text::kRepeatReadError);
-            break;
-        case ReadResult::ConversionError:
-            ShowConversionError();
-            break;
+        case ReadResult::Failed: ShowStatus(text::kRepeatReadError); break;
+        case ReadResult::ConversionError: ShowConversionError(); break;
     }
 }
 

@@ -70,16 +70,16 @@ public:
     // A box changed state (by a click); runs its handler. Each handler copies
     // its box into the settings record in memory.
     void CheckBoxClick(Control box);
-    void CheckBox1Click();   // "Kód čipu do klávesnice": type captures; shows the two below
-    void CheckBox2Click();   // "Zhasnutí LED po přijetí kódu": LED off after a capture
-    void CheckBox3Click();   // "Pořadí do klávesnice": type the order number first
-    void CheckBox4Click();   // "Čas do klávesnice": type the time first
-    void CheckBox5Click();   // "Minimalizovat po spuštění": minimise at the next start
-    void CheckBox6Click();   // "Ukládat na disk": append captures to the daily log
-    void CheckBox7Click();   // "Zvukový signál": a sound for each capture
-    void CheckBox8Click() {} // "Family" (hidden): nothing
-    void CheckBox9Click();   // "CRC" (hidden): stored, never used
-    void CheckBox10Click();  // "Dekadický kód": codes in decimal
+    void CheckBox1Click();    // "Kód čipu do klávesnice": type captures; shows the two below
+    void CheckBox2Click();    // "Zhasnutí LED po přijetí kódu": LED off after a capture
+    void CheckBox3Click();    // "Pořadí do klávesnice": type the order number first
+    void CheckBox4Click();    // "Čas do klávesnice": type the time first
+    void CheckBox5Click();    // "Minimalizovat po spuštění": minimise at the next start
+    void CheckBox6Click();    // "Ukládat na disk": append captures to the daily log
+    void CheckBox7Click();    // "Zvukový signál": a sound for each capture
+    void CheckBox8Click() {}  // "Family" (hidden): nothing
+    void CheckBox9Click();    // "CRC" (hidden): stored, never used
+    void CheckBox10Click();   // "Dekadický kód": codes in decimal
 
     void Timer1Timer();  // poll timer (333 ms): one poll, and a capture when a frame came
     void Timer2Timer();  // demo timer (2000 ms): one invented capture

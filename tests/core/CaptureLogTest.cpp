@@ -8,8 +8,8 @@
 
 #include "FakeClock.h"
 #include "Global.h"
-#include "posix/PosixFileStore.h"
 #include "TempDir.h"
+#include "posix/PosixFileStore.h"
 
 namespace vm4417 {
 namespace {
@@ -61,9 +61,8 @@ TEST_F(DailyLog, AnUnwritablePlaceGivesFalse) {
     EXPECT_FALSE(AppendCaptureLog(files, clock, 1, "09:41:05", "X"));
 
     clock.local.day = 7;
-    const auto appended = test::RunWithReadOnlyDirectory(dir.path(), [&] {
-        return AppendCaptureLog(files, clock, 1, "09:41:05", "X");
-    });
+    const auto appended = test::RunWithReadOnlyDirectory(
+        dir.path(), [&] { return AppendCaptureLog(files, clock, 1, "09:41:05", "X"); });
     if (appended) {
         EXPECT_FALSE(*appended) << "read-only directory";
     }
@@ -81,9 +80,8 @@ TEST_F(DailyLog, AnAppendCutShortLeavesTheLogAsItWas) {
         }
         // Room for only part of the next line, as on a full disk.
         const std::size_t room = (existed ? firstLine.size() : 0) + 9;
-        EXPECT_TRUE(test::RunWithFileSizeLimit(room, [&] {
-            return !AppendCaptureLog(files, clock, 2, "09:41:06", "0000000000FF");
-        }));
+        EXPECT_TRUE(test::RunWithFileSizeLimit(
+            room, [&] { return !AppendCaptureLog(files, clock, 2, "09:41:06", "0000000000FF"); }));
         if (existed) {
             EXPECT_EQ(ReadFileText(log), firstLine) << "no half line left behind";
         } else {

@@ -25,7 +25,8 @@ std::vector<std::uint8_t> KeysDown(const std::vector<KeyEvent>& events) {
 
 std::vector<std::uint8_t> Keys(std::string_view text) {
     std::vector<std::uint8_t> keys;
-    for (char c : text) keys.push_back(c == ':' || c == '-' ? vk::Subtract : static_cast<std::uint8_t>(c));
+    for (char c : text)
+        keys.push_back(c == ':' || c == '-' ? vk::Subtract : static_cast<std::uint8_t>(c));
     return keys;
 }
 
@@ -64,7 +65,8 @@ TEST_F(Typing, EveryKeyGoesUpBeforeTheNextGoesDown) {
         const KeyEvent& e = sink.events[i];
         if (e.virtualKey == vk::Shift) continue;
         if (!e.keyUp) {
-            EXPECT_FALSE(held) << "key " << int(e.virtualKey) << " went down while another was held";
+            EXPECT_FALSE(held) << "key " << int(e.virtualKey)
+                               << " went down while another was held";
             held = e.virtualKey;
         } else {
             EXPECT_EQ(held, e.virtualKey);
@@ -81,14 +83,14 @@ TEST_F(Typing, CodeOnlyTakesTheDesignedPauses) {
     EXPECT_EQ(total, 510ms);
     // Code keys: 30 ms between down and up, none between up and the next down.
     const auto at = [&](std::size_t i) { return sink.times[i] - sink.times[0]; };
-    EXPECT_EQ(at(1), 30ms);  // first code key down after Shift's pause
-    EXPECT_EQ(at(2), 60ms);  // its key up
-    EXPECT_EQ(at(3), 60ms);  // the next key down at once
-    EXPECT_EQ(at(24), 390ms);            // the last code key up
-    EXPECT_EQ(at(25), 420ms);            // Shift up after one more pause
-    EXPECT_EQ(at(26), 450ms);            // Enter down
-    EXPECT_EQ(at(27), 480ms);            // Enter up
-    EXPECT_EQ(at(28), 510ms);            // the second Shift up ends it
+    EXPECT_EQ(at(1), 30ms);    // first code key down after Shift's pause
+    EXPECT_EQ(at(2), 60ms);    // its key up
+    EXPECT_EQ(at(3), 60ms);    // the next key down at once
+    EXPECT_EQ(at(24), 390ms);  // the last code key up
+    EXPECT_EQ(at(25), 420ms);  // Shift up after one more pause
+    EXPECT_EQ(at(26), 450ms);  // Enter down
+    EXPECT_EQ(at(27), 480ms);  // Enter up
+    EXPECT_EQ(at(28), 510ms);  // the second Shift up ends it
 }
 
 TEST_F(Typing, CodesAreTypedWithSafeKeysAndAtTheirFullLength) {

@@ -44,10 +44,14 @@ TEST(FormatChipCode, DecimalModeFailuresCarryTheDollarText) {
     };
     const Case cases[] = {
         {"00000000001G", "'$00000000001G' is not a valid integer value"},
-        {"000123456789", "'$000123456789' is not a valid integer value"},  // nine significant digits
+        {"000123456789",
+         "'$000123456789' is not a valid integer value"},  // nine significant digits
         {"00000000 001", "'$00000000 001' is not a valid integer value"},
         {"-00000000001", "'$-00000000001' is not a valid integer value"},
-        {std::string_view("\0" "00000000001", 12), "'$' is not a valid integer value"},
+        {std::string_view("\0"
+                          "00000000001",
+                          12),
+         "'$' is not a valid integer value"},
     };
     for (const Case& c : cases) {
         const auto f = Format(c.chars, true);
@@ -58,12 +62,21 @@ TEST(FormatChipCode, DecimalModeFailuresCarryTheDollarText) {
 
 TEST(CounterInput, AcceptedForms) {
     const std::pair<std::string_view, std::int32_t> cases[] = {
-        {"100", 100},         {"  42", 42},           {"+5", 5},
-        {"-7", -7},           {"007", 7},             {"2147483647", 2147483647},
-        {"-2147483648", INT32_MIN},                   {"$10", 16},
-        {"-$10", -16},        {"x1f", 31},            {"X1F", 31},
-        {"0x7fffffff", 2147483647},                   {"0XFFFFFFFF", -1},
-        {"$80000000", INT32_MIN},                     {"$000000001", 1},
+        {"100", 100},
+        {"  42", 42},
+        {"+5", 5},
+        {"-7", -7},
+        {"007", 7},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"$10", 16},
+        {"-$10", -16},
+        {"x1f", 31},
+        {"X1F", 31},
+        {"0x7fffffff", 2147483647},
+        {"0XFFFFFFFF", -1},
+        {"$80000000", INT32_MIN},
+        {"$000000001", 1},
         {"-0", 0},
     };
     for (const auto& [text, value] : cases) {
@@ -73,8 +86,8 @@ TEST(CounterInput, AcceptedForms) {
 
 TEST(CounterInput, RefusedForms) {
     const std::string_view cases[] = {
-        "abc", "", " ", "-", "+", "$", "0x", "x", "1 ", "1x", "--5", "+-5", "- 5",
-        "2147483648", "-2147483649", "$123456789", "$-5", "0x 1", "1.5", "\t5",
+        "abc", "",    " ",   "-",          "+",           "$",          "0x",  "x",    "1 ",  "1x",
+        "--5", "+-5", "- 5", "2147483648", "-2147483649", "$123456789", "$-5", "0x 1", "1.5", "\t5",
     };
     for (std::string_view text : cases) {
         EXPECT_FALSE(ParseCounterInput(text)) << '"' << text << '"';

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "Global.h"
-#include "posix/PosixFileStore.h"
 #include "TempDir.h"
+#include "posix/PosixFileStore.h"
 
 namespace vm4417 {
 namespace {
@@ -32,7 +32,8 @@ TEST_F(SettingsFile, FirstStartWritesTheDefaults) {
     ASSERT_EQ(LoadSettings(files, settings), SettingsLoad::Missing);
     ApplyDefaults(settings);
     ASSERT_TRUE(SaveSettings(files, settings));
-    EXPECT_EQ(ReadFileBytes(settingsPath), (Bytes{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ReadFileBytes(settingsPath),
+              (Bytes{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(SettingsFile, DefaultsLeaveTypingCrcAndReservedBytesAlone) {
@@ -81,9 +82,8 @@ TEST_F(SettingsFile, AFailedSaveKeepsThePreviousFile) {
     WriteFileBytes(settingsPath, previous);
     ReaderSettings changed;
     changed.StoredCounter = 1000;
-    const auto saved = test::RunWithReadOnlyDirectory(dir.path(), [&] {
-        return SaveSettings(files, changed);
-    });
+    const auto saved =
+        test::RunWithReadOnlyDirectory(dir.path(), [&] { return SaveSettings(files, changed); });
     if (!saved) GTEST_SKIP() << "this machine allows no private mount namespace";
     EXPECT_FALSE(*saved);
     EXPECT_EQ(ReadFileBytes(settingsPath), previous);
@@ -98,9 +98,8 @@ TEST_F(SettingsFile, AWriteThatFailsHalfwayKeepsThePreviousFile) {
     changed.StoredCounter = 1000;
     // Only 8 of the 16 bytes can be written: a save in place would leave a
     // half-new file behind.
-    const bool failedCleanly = test::RunWithFileSizeLimit(8, [&] {
-        return !SaveSettings(files, changed);
-    });
+    const bool failedCleanly =
+        test::RunWithFileSizeLimit(8, [&] { return !SaveSettings(files, changed); });
     EXPECT_TRUE(failedCleanly);
     EXPECT_EQ(ReadFileBytes(settingsPath), previous);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
@@ -111,7 +110,8 @@ TEST_F(SettingsFile, ADirectoryInThePlaceOfTheFileFailsBothWays) {
     ReaderSettings settings;
     settings.PortNumber = 4;
     EXPECT_FALSE(SaveSettings(files, settings));
-    EXPECT_EQ(LoadSettings(files, settings), SettingsLoad::Unreadable) << "a directory has no settings to read";
+    EXPECT_EQ(LoadSettings(files, settings), SettingsLoad::Unreadable)
+        << "a directory has no settings to read";
     EXPECT_EQ(settings.PortNumber, 4);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
@@ -130,7 +130,8 @@ TEST_F(SettingsFile, ARemovedWorkingDirectoryFailsWithoutTouchingTheRecord) {
 TEST_F(SettingsFile, LongPathsAreUsedWhole) {
     // Far beyond 101 characters: a cut name would land in another file.
     std::string deep = dir.path();
-    for (int i = 0; i < 6; ++i) deep += "/a-rather-long-directory-name-for-settings-" + std::to_string(i);
+    for (int i = 0; i < 6; ++i)
+        deep += "/a-rather-long-directory-name-for-settings-" + std::to_string(i);
     std::filesystem::create_directories(deep);
     WorkingDirectory inside(deep);
     ReaderSettings settings;

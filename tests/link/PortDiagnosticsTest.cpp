@@ -94,7 +94,8 @@ std::string RunAndRead(const std::vector<std::string>& args, const std::string& 
     std::string output;
     char buffer[4096];
     ssize_t n = 0;
-    while (spawned == 0 && (n = read(pipeFds[0], buffer, sizeof buffer)) > 0) output.append(buffer, n);
+    while (spawned == 0 && (n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, n);
     close(pipeFds[0]);
     if (spawned == 0) waitpid(pid, nullptr, 0);
     return output;

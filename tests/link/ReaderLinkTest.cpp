@@ -71,8 +71,9 @@ TEST(PortNames, NumbersMapToDirectoryLinksOrDeviceNames) {
     // devices are not touched by tests.
     test::TempDir devices;
     TermiosSerialPorts system(SerialLocations{std::nullopt, "/nonexistent", devices.path()});
-    EXPECT_EQ(system.CandidatePaths(0),
-              (std::vector<std::string>{devices / "ttyUSB0", devices / "ttyACM0", devices / "ttyS0"}));
+    EXPECT_EQ(
+        system.CandidatePaths(0),
+        (std::vector<std::string>{devices / "ttyUSB0", devices / "ttyACM0", devices / "ttyS0"}));
     EXPECT_EQ(system.DevicePath(3), std::nullopt);
     test::WriteFileBytes(devices / "ttyS3", {});
     test::WriteFileBytes(devices / "ttyACM3", {});
@@ -108,8 +109,10 @@ TEST(PortOpening, APortIsExclusiveAndFailedOpensLeakNothing) {
     ASSERT_NE(first.line, nullptr);
     const int descriptors = OpenDescriptorCount();
     for (int i = 0; i < 50; ++i) {
-        EXPECT_EQ(ports.Open(kPort, ReaderPortConfig()).line, nullptr) << "a second user of the port";
-        EXPECT_EQ(ports.Open(kPort + 1, ReaderPortConfig()).line, nullptr) << "a port that does not exist";
+        EXPECT_EQ(ports.Open(kPort, ReaderPortConfig()).line, nullptr)
+            << "a second user of the port";
+        EXPECT_EQ(ports.Open(kPort + 1, ReaderPortConfig()).line, nullptr)
+            << "a port that does not exist";
     }
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
     first.line.reset();

@@ -46,7 +46,8 @@ public:
         const auto deadline = Clock::now() + timeout;
         while (got.size() < count && WaitFor(POLLIN, deadline)) {
             char buffer[64];
-            const ssize_t n = ::read(fd_.Get(), buffer, std::min(sizeof buffer, count - got.size()));
+            const ssize_t n =
+                ::read(fd_.Get(), buffer, std::min(sizeof buffer, count - got.size()));
             if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
             if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
         }

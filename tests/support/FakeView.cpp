@@ -39,9 +39,7 @@ void FakeView::OpenBox(Box box) {
     if (whileBoxOpen) whileBoxOpen();
 }
 
-void FakeView::ShowErrorBox(const std::string& text) {
-    OpenBox({Box::Kind::Error, "Error", text});
-}
+void FakeView::ShowErrorBox(const std::string& text) { OpenBox({Box::Kind::Error, "Error", text}); }
 
 void FakeView::ShowConversionErrorBox(const std::string& boxCaption, const std::string& text) {
     OpenBox({Box::Kind::Conversion, boxCaption, text});

@@ -59,7 +59,9 @@ public:
     void ShowMakerInformation() override;
 
     const ControlState& operator[](Control c) const { return controls.at(c); }
-    bool LedLitShown() const { return !controls.at(Control::Image1).visible && controls.at(Control::Image2).visible; }
+    bool LedLitShown() const {
+        return !controls.at(Control::Image1).visible && controls.at(Control::Image2).visible;
+    }
     bool LedDarkShown() const { return controls.at(Control::Image1).visible; }
     // The status texts that were shown, in order.
     std::vector<std::string> statusTexts;

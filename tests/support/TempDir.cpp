@@ -20,7 +20,7 @@ namespace vm4417::test {
 namespace {
 constexpr int kNoNamespaceExit = 77;
 constexpr uid_t kNobody = 65534;
-}
+}  // namespace
 
 TempDir::TempDir() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/vm4417-test-XXXXXX";
@@ -55,7 +55,8 @@ std::string ReadFileText(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }
@@ -69,8 +70,8 @@ std::optional<bool> RunWithReadOnlyDirectory(const std::string& directory,
             unshare(CLONE_NEWNS) == 0 &&
             mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
             mount(directory.c_str(), directory.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
-            mount(nullptr, directory.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
-                  nullptr) == 0;
+            mount(nullptr, directory.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) ==
+                0;
         if (!isolated) _exit(kNoNamespaceExit);
         _exit(body() ? 1 : 0);
     }

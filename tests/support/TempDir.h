@@ -2,11 +2,11 @@
 // A throwaway directory for one test, removed with everything in it; and a
 // guard that makes it the working directory for a while.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
-#include <cstdint>
 
 namespace vm4417::test {
 

@@ -39,78 +39,68 @@ using namespace vm4417::ui;
 
 // Readable failure output for the Qt values compared below (found by
 // argument-dependent lookup, so they live in the Qt types' namespace).
-static void PrintTo(const QString& text, std::ostream* os)
-{
+static void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
 
-static void PrintTo(const QSize& size, std::ostream* os)
-{
+static void PrintTo(const QSize& size, std::ostream* os) {
     *os << size.width() << 'x' << size.height();
 }
 
-static void PrintTo(const QPoint& point, std::ostream* os)
-{
+static void PrintTo(const QPoint& point, std::ostream* os) {
     *os << '(' << point.x() << ',' << point.y() << ')';
 }
 
-static void PrintTo(const QImage& image, std::ostream* os)
-{
+static void PrintTo(const QImage& image, std::ostream* os) {
     *os << "QImage " << image.width() << 'x' << image.height() << " format " << image.format();
 }
 
 namespace {
 
 const QList<Glyph> kAllGlyphs = {
-    Glyph::Block, Glyph::Unblock, Glyph::LedOn, Glyph::LedOff, Glyph::RepeatRead,
-    Glyph::ResetNumbering, Glyph::Exit, Glyph::Demo, Glyph::MakerInfo,
+    Glyph::Block,          Glyph::Unblock, Glyph::LedOn, Glyph::LedOff,    Glyph::RepeatRead,
+    Glyph::ResetNumbering, Glyph::Exit,    Glyph::Demo,  Glyph::MakerInfo,
 };
 
-const char* GlyphName(Glyph glyph)
-{
+const char* GlyphName(Glyph glyph) {
     switch (glyph) {
-    case Glyph::Block: return "Block";
-    case Glyph::Unblock: return "Unblock";
-    case Glyph::LedOn: return "LedOn";
-    case Glyph::LedOff: return "LedOff";
-    case Glyph::RepeatRead: return "RepeatRead";
-    case Glyph::ResetNumbering: return "ResetNumbering";
-    case Glyph::Exit: return "Exit";
-    case Glyph::Demo: return "Demo";
-    case Glyph::MakerInfo: return "MakerInfo";
+        case Glyph::Block: return "Block";
+        case Glyph::Unblock: return "Unblock";
+        case Glyph::LedOn: return "LedOn";
+        case Glyph::LedOff: return "LedOff";
+        case Glyph::RepeatRead: return "RepeatRead";
+        case Glyph::ResetNumbering: return "ResetNumbering";
+        case Glyph::Exit: return "Exit";
+        case Glyph::Demo: return "Demo";
+        case Glyph::MakerInfo: return "MakerInfo";
     }
     return "?";
 }
 
-const QSet<QRgb>& SixteenColours()
-{
+const QSet<QRgb>& SixteenColours() {
     static const QSet<QRgb> colours = {
-        qRgb(0, 0, 0),     qRgb(128, 0, 0),   qRgb(0, 128, 0),     qRgb(128, 128, 0),
-        qRgb(0, 0, 128),   qRgb(128, 0, 128), qRgb(0, 128, 128),   qRgb(128, 128, 128),
-        qRgb(192, 192, 192), qRgb(255, 0, 0), qRgb(0, 255, 0),     qRgb(255, 255, 0),
-        qRgb(0, 0, 255),   qRgb(255, 0, 255), qRgb(0, 255, 255),   qRgb(255, 255, 255),
+        qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
+        qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(128, 128, 128),
+        qRgb(192, 192, 192), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
+        qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255),
     };
     return colours;
 }
 
-QImage Cell(const QImage& strip, int index)
-{
+QImage Cell(const QImage& strip, int index) {
     return strip.copy(index * kCellSize, 0, kCellSize, kCellSize);
 }
 
-int DrawnPixels(const QImage& cell)
-{
+int DrawnPixels(const QImage& cell) {
     int count = 0;
     for (int y = 0; y < cell.height(); ++y)
         for (int x = 0; x < cell.width(); ++x)
-            if (cell.pixel(x, y) != kPictureBackground)
-                ++count;
+            if (cell.pixel(x, y) != kPictureBackground) ++count;
     return count;
 }
 
 // Call through ASSERT_NO_FATAL_FAILURE: stops at the first wrong pixel.
-void CheckStrip(const QImage& strip)
-{
+void CheckStrip(const QImage& strip) {
     ASSERT_EQ(strip.size(), QSize(2 * kCellSize, kCellSize));
     ASSERT_FALSE(strip.hasAlphaChannel());
     for (int y = 0; y < strip.height(); ++y)
@@ -122,8 +112,7 @@ void CheckStrip(const QImage& strip)
     ASSERT_NE(Cell(strip, 0), Cell(strip, 1));
 }
 
-QImage ToRgb32(const QPixmap& pixmap)
-{
+QImage ToRgb32(const QPixmap& pixmap) {
     return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -131,8 +120,7 @@ QImage ToRgb32(const QPixmap& pixmap)
 
 // --- Pictures -------------------------------------------------------------
 
-TEST(Pictures, LedStripsAreTwoCellsOnOpaqueOlive)
-{
+TEST(Pictures, LedStripsAreTwoCellsOnOpaqueOlive) {
     const struct {
         const char* name;
         QImage strip;
@@ -151,8 +139,7 @@ TEST(Pictures, LedStripsAreTwoCellsOnOpaqueOlive)
     EXPECT_EQ(ToRgb32(LedLitPicture()), LedLitImage());
 }
 
-TEST(Pictures, GlyphStripsAreTwoDifferentCells)
-{
+TEST(Pictures, GlyphStripsAreTwoDifferentCells) {
     QSet<QByteArray> seen;
     for (Glyph glyph : kAllGlyphs) {
         SCOPED_TRACE(GlyphName(glyph));
@@ -168,8 +155,7 @@ TEST(Pictures, GlyphStripsAreTwoDifferentCells)
     EXPECT_EQ(GlyphStripImage(Glyph::LedOff), LedDarkImage());
 }
 
-TEST(Pictures, ButtonIconsHaveTransparentBackground)
-{
+TEST(Pictures, ButtonIconsHaveTransparentBackground) {
     for (Glyph glyph : kAllGlyphs) {
         SCOPED_TRACE(GlyphName(glyph));
         const QIcon icon = ButtonIcon(glyph);
@@ -183,8 +169,7 @@ TEST(Pictures, ButtonIconsHaveTransparentBackground)
         for (int y = 0; y < kCellSize; ++y) {
             for (int x = 0; x < kCellSize; ++x) {
                 const bool background = strip.pixel(x, y) == kPictureBackground;
-                ASSERT_EQ(qAlpha(normal.pixel(x, y)) == 0, background)
-                    << "pixel " << x << ',' << y;
+                ASSERT_EQ(qAlpha(normal.pixel(x, y)) == 0, background) << "pixel " << x << ',' << y;
                 if (!background) {
                     ASSERT_EQ(normal.pixel(x, y), strip.pixel(x, y)) << "pixel " << x << ',' << y;
                 }
@@ -193,8 +178,7 @@ TEST(Pictures, ButtonIconsHaveTransparentBackground)
     }
 }
 
-TEST(Pictures, ProgramIconHasTheUsualSizes)
-{
+TEST(Pictures, ProgramIconHasTheUsualSizes) {
     const QIcon icon = ProgramIcon();
     const QList<QSize> sizes = icon.availableSizes();
     for (int size : {16, 32, 48}) {
@@ -205,16 +189,14 @@ TEST(Pictures, ProgramIconHasTheUsualSizes)
         ASSERT_EQ(qAlpha(image.pixel(0, 0)), 0);
         int opaque = 0;
         for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x)
-                opaque += qAlpha(image.pixel(x, y)) == 255 ? 1 : 0;
+            for (int x = 0; x < size; ++x) opaque += qAlpha(image.pixel(x, y)) == 255 ? 1 : 0;
         ASSERT_GT(opaque, size * size / 3);
     }
 }
 
 // --- Window font ----------------------------------------------------------
 
-TEST(UiFont, FallsBackToSansSerif)
-{
+TEST(UiFont, FallsBackToSansSerif) {
     EXPECT_TRUE(PickUiFontFamily({QStringLiteral("No Such Family vm4417")}).isEmpty());
     const QFont font = UiFont(11, true);
     EXPECT_EQ(font.pixelSize(), 11);
@@ -223,8 +205,7 @@ TEST(UiFont, FallsBackToSansSerif)
     EXPECT_EQ(UiFont(13).weight(), QFont::Normal);
 }
 
-TEST(UiFont, DrawsCzech)
-{
+TEST(UiFont, DrawsCzech) {
     const QString family = UiFontFamily();
     ASSERT_FALSE(family.isEmpty()) << "no narrow sans-serif installed (fonts-liberation)";
     EXPECT_EQ(QFontInfo(UiFont(11)).family(), family);
@@ -240,11 +221,9 @@ namespace {
 // The width a control needs for its text in the window font. A button's is
 // measured on a long text, so that the style's minimum button width does
 // not hide a text that would be cut.
-int NeededWidth(QWidget* widget)
-{
+int NeededWidth(QWidget* widget) {
     auto* button = qobject_cast<QPushButton*>(widget);
-    if (!button)
-        return widget->sizeHint().width();
+    if (!button) return widget->sizeHint().width();
     const QString longText = QStringLiteral("a long enough button text");
     QPushButton probe(button->icon(), longText);
     probe.setFont(button->font());
@@ -255,8 +234,7 @@ int NeededWidth(QWidget* widget)
 
 // Frames enclose other controls, the LED pictures share one place by design,
 // and the two hidden boxes above the buttons are never shown.
-bool MayOverlap(vm4417::Control id)
-{
+bool MayOverlap(vm4417::Control id) {
     using vm4417::Control;
     return id == Control::Bevel1 || id == Control::Bevel2 || id == Control::Bevel3 ||
            id == Control::Image2 || id == Control::CheckBox8 || id == Control::CheckBox9;
@@ -264,8 +242,7 @@ bool MayOverlap(vm4417::Control id)
 
 }  // namespace
 
-TEST(MainWindowLayout, EveryTextFitsNothingOverlapsEverythingInside)
-{
+TEST(MainWindowLayout, EveryTextFitsNothingOverlapsEverythingInside) {
     TForm1 form;
     form.show();  // the status bar takes its place along the bottom when shown
     const QRect client(QPoint(0, 0), form.size());
@@ -280,8 +257,7 @@ TEST(MainWindowLayout, EveryTextFitsNothingOverlapsEverythingInside)
             entry.kind != vm4417::ControlKind::StatusBar) {
             EXPECT_LE(NeededWidth(widget), place.width()) << "the text is cut";
         }
-        if (MayOverlap(entry.id))
-            continue;
+        if (MayOverlap(entry.id)) continue;
         for (const auto& [other, rect] : taken)
             EXPECT_FALSE(rect.intersects(place)) << "overlaps " << other.toStdString();
         taken.append({name, place});
@@ -292,8 +268,7 @@ TEST(MainWindowLayout, EveryTextFitsNothingOverlapsEverythingInside)
     EXPECT_LE(NeededWidth(demo), demo->width());
 }
 
-TEST(TForm2, EveryLabelShowsItsWholeTextInsideTheWindowWithoutOverlap)
-{
+TEST(TForm2, EveryLabelShowsItsWholeTextInsideTheWindowWithoutOverlap) {
     TForm2 form;
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Informace o výrobci"));
     EXPECT_FALSE(form.windowIcon().isNull());
@@ -301,7 +276,8 @@ TEST(TForm2, EveryLabelShowsItsWholeTextInsideTheWindowWithoutOverlap)
     QList<QRect> taken;
     for (const vm4417::LabelEntry& entry : vm4417::Form2Labels()) {
         SCOPED_TRACE(std::string(entry.name));
-        auto* label = form.findChild<QLabel*>(QString::fromLatin1(entry.name.data(), entry.name.size()));
+        auto* label =
+            form.findChild<QLabel*>(QString::fromLatin1(entry.name.data(), entry.name.size()));
         ASSERT_NE(label, nullptr);
         EXPECT_EQ(label->text(), QString::fromStdString(entry.text));
         EXPECT_GE(label->width(), label->sizeHint().width()) << "the text is cut";
@@ -312,13 +288,12 @@ TEST(TForm2, EveryLabelShowsItsWholeTextInsideTheWindowWithoutOverlap)
     }
 }
 
-TEST(TForm2, IsCentredOnTheScreenNotOnItsOwner)
-{
+TEST(TForm2, IsCentredOnTheScreenNotOnItsOwner) {
     QWidget owner;
     owner.setGeometry(10, 10, 200, 150);
     TForm2 form(&owner);
     const QRect area = owner.screen()->availableGeometry();
-    EXPECT_EQ(form.pos(), QPoint(area.x() + (area.width() - 314) / 2,
-                                 area.y() + (area.height() - 265) / 2));
+    EXPECT_EQ(form.pos(),
+              QPoint(area.x() + (area.width() - 314) / 2, area.y() + (area.height() - 265) / 2));
     EXPECT_EQ(form.parentWidget(), &owner);
 }

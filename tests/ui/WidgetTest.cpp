@@ -19,9 +19,9 @@
 #include <thread>
 
 #include "Form1Layout.h"
+#include "MainWindow.h"
 #include "ReaderWorld.h"
 #include "TForm1.h"
-#include "MainWindow.h"
 
 namespace vm4417::test {
 namespace {
@@ -94,7 +94,9 @@ protected:
         QTest::qWait(20);
     }
     template <typename W = QWidget>
-    W* Get(Control c) { return static_cast<W*>(form.Widget(c)); }
+    W* Get(Control c) {
+        return static_cast<W*>(form.Widget(c));
+    }
     QString StatusText() { return form.findChild<QLabel*>("StatusPanel")->text(); }
     std::size_t Identifications() {
         std::size_t n = 0;
@@ -139,7 +141,8 @@ TEST_F(Widgets, AnUnwritableDirectoryShowsExactlyOneBox) {
     EXPECT_EQ(answerer.seen[0].caption, "Error");
     EXPECT_EQ(answerer.seen[0].text, QString::fromUtf8("Chyba při ukládání parametrů"));
     EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(StatusText(), QString::fromUtf8("Na žádném sériovém portu nebylo identifikováno zařízení."));
+    EXPECT_EQ(StatusText(),
+              QString::fromUtf8("Na žádném sériovém portu nebylo identifikováno zařízení."));
 }
 
 TEST_F(Widgets, ModalWindowsAndReactivationNeverRunStartUpAgain) {
@@ -301,7 +304,8 @@ TEST(DemoTicks, DoNotPileUp) {
     SlowOnceKeySink keys;
     SilentSound sound;
     TForm1 form;
-    MainWindow logic(MainWindowServices{form, world.ports, world.files, world.clock, keys, sound, 1, "Vm4417"});
+    MainWindow logic(
+        MainWindowServices{form, world.ports, world.files, world.clock, keys, sound, 1, "Vm4417"});
     form.Attach(logic);
     form.show();
     form.activateWindow();

@@ -3,8 +3,8 @@
 // the suite runs once per map (tests/win32/with-keymap sets it and names it
 // in VM4417_KEYMAP).
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -12,8 +12,8 @@
 
 #include "KeyTyping.h"
 #include "win32/SendInputKeySink.h"
-#include "win32/Win32Clock.h"
 #include "win32/WideText.h"
+#include "win32/Win32Clock.h"
 
 namespace vm4417 {
 namespace {
@@ -46,8 +46,8 @@ public:
     }
     std::string Text() const {
         std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window_)) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextW(window_, text.data(),
-                                                            static_cast<int>(text.size()))));
+        text.resize(static_cast<std::size_t>(
+            GetWindowTextW(window_, text.data(), static_cast<int>(text.size()))));
         return win32::Utf8(text);
     }
 

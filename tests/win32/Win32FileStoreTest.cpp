@@ -1,8 +1,8 @@
 // The Windows file store on a real (Wine) file system: atomic replacement,
 // whole-line appends, and refusal of anything that is not a plain disk file.
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -64,7 +64,8 @@ TEST_F(Win32FileStoreTest, AFailedReplacementKeepsTheOldFile) {
     // A directory in the way of the target: the move must fail and the
     // temporary file must go.
     fs::create_directory(dir_ / "sub.INI");
-    const Status intoFolder = files_.ReplaceDurably(Path("sub.INI"), std::vector<std::uint8_t>{1, 2});
+    const Status intoFolder =
+        files_.ReplaceDurably(Path("sub.INI"), std::vector<std::uint8_t>{1, 2});
     EXPECT_FALSE(intoFolder.Ok());
     EXPECT_NE(intoFolder.detail.find("MoveFileExW"), std::string::npos) << intoFolder.detail;
     const Status intoNowhere =

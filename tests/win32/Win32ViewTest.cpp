@@ -1,9 +1,9 @@
 // The Win32 main window as a view, without the logic: what the operator
 // would see of its texts, list and status bar.
 
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include "TForm1.h"
 #include "WinFont.h"

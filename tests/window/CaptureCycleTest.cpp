@@ -93,7 +93,10 @@ TEST_F(CaptureCycle, AMalformedFrameChangesNothing) {
 TEST_F(CaptureCycle, UnprintableCodeBytesAreMarkedAlikeInTheListAndTheLog) {
     view.SetChecked(Control::CheckBox6, true);
     window->CheckBoxClick(Control::CheckBox6);
-    reader->SendRaw(std::string("A00\x01\x7f\xc3" "000000000\r", 16));
+    reader->SendRaw(
+        std::string("A00\x01\x7f\xc3"
+                    "000000000\r",
+                    16));
     window->Timer1Timer();
     // A CR LF in the code must not forge a second log line.
     reader->SendRaw("A0\r\n7 23:59:5XY\r");
@@ -258,7 +261,8 @@ protected:
 std::string TypedDigits(const std::vector<KeyEvent>& events) {
     std::string typed;
     for (const KeyEvent& e : events) {
-        if (!e.keyUp && e.virtualKey >= '0' && e.virtualKey <= 'Z') typed += static_cast<char>(e.virtualKey);
+        if (!e.keyUp && e.virtualKey >= '0' && e.virtualKey <= 'Z')
+            typed += static_cast<char>(e.virtualKey);
     }
     return typed;
 }
@@ -269,7 +273,9 @@ TEST_F(TypingCycle, TypedCapturesLeaveTheListAloneButAdvanceTheNumbering) {
     EXPECT_EQ(ListLine(0), "");
     EXPECT_EQ(window->ListLine(), 0);
     EXPECT_EQ(view[Control::Edit1].text, "2");
-    EXPECT_EQ(TypedDigits(keys.events), "100000A1B2C3D" "20000000000FF");
+    EXPECT_EQ(TypedDigits(keys.events),
+              "100000A1B2C3D"
+              "20000000000FF");
 }
 
 TEST_F(TypingCycle, ChipsTouchedWhileCapturesAreTypedAreEachLoggedOnceInOrder) {
@@ -344,7 +350,8 @@ TEST_F(CaptureCycle, NoiseAndMalformedFramesNeverMakeACapture) {
     auto tick = [&] {
         const auto start = Steady::now();
         window->Timer1Timer();
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
         longestTick = std::max(longestTick, static_cast<int>(ms.count()));
         return ms >= 300ms;
     };

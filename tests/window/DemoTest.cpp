@@ -109,7 +109,8 @@ TEST_F(Demo, TypedDemoCapturesWhenTypingIsOn) {
     EXPECT_EQ(ListLine(0), "");
     std::string typed;
     for (const KeyEvent& e : keys.events) {
-        if (!e.keyUp && e.virtualKey != vk::Shift && e.virtualKey != vk::Return) typed += static_cast<char>(e.virtualKey);
+        if (!e.keyUp && e.virtualKey != vk::Shift && e.virtualKey != vk::Return)
+            typed += static_cast<char>(e.virtualKey);
     }
     EXPECT_EQ(typed.size(), 8u) << "exactly the 8 digits of the demo code";
 }

@@ -33,7 +33,8 @@ TEST_F(WindowTest, AReaderOnTheStoredPortIsFoundAtTheFirstTry) {
     EXPECT_EQ(view.caption, "Čtečka čipů VELM1234");
     EXPECT_EQ(clock.sleeps, std::vector<std::chrono::milliseconds>{300ms});
     EXPECT_TRUE(view.timers[Timer::Timer1]);
-    for (Control c : {Control::Image1, Control::Label1, Control::Label2, Control::Label3, Control::Memo1}) {
+    for (Control c :
+         {Control::Image1, Control::Label1, Control::Label2, Control::Label3, Control::Memo1}) {
         EXPECT_TRUE(view[c].visible);
     }
     EXPECT_FALSE(view[Control::Image2].visible);
@@ -59,10 +60,8 @@ TEST_F(WindowTest, ScanOrderForEveryKindOfStoredPort) {
         std::vector<int> tried;
     };
     const Case cases[] = {
-        {29, Descending(29, 0)},
-        {5, Join(Descending(5, 0), Descending(29, 6))},
-        {0, Join({0}, Descending(29, 1))},
-        {100, Descending(100, 71)},
+        {29, Descending(29, 0)},           {5, Join(Descending(5, 0), Descending(29, 6))},
+        {0, Join({0}, Descending(29, 1))}, {100, Descending(100, 71)},
         {255, Descending(29, 0)},
     };
     for (const Case& c : cases) {
@@ -75,13 +74,15 @@ TEST_F(WindowTest, ScanOrderForEveryKindOfStoredPort) {
 
 TEST_F(WindowTest, FirstStartWithoutAReaderWritesTheDefaultsAndOffersTheDemo) {
     Start();
-    EXPECT_EQ(ReadFileBytes(dir / "VM4417.INI"), (Bytes{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ReadFileBytes(dir / "VM4417.INI"),
+              (Bytes{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(TriedPorts(), Descending(29, 0));
     EXPECT_EQ(view.status, "Na žádném sériovém portu nebylo identifikováno zařízení.");
     EXPECT_TRUE(view.boxes.empty());
     EXPECT_TRUE(view[Control::BitBtn8].visible);
     EXPECT_TRUE(window->DemoIdle());
-    for (Control c : {Control::BitBtn1, Control::BitBtn2, Control::BitBtn3, Control::BitBtn4, Control::BitBtn5}) {
+    for (Control c : {Control::BitBtn1, Control::BitBtn2, Control::BitBtn3, Control::BitBtn4,
+                      Control::BitBtn5}) {
         EXPECT_FALSE(view[c].enabled);
     }
     EXPECT_TRUE(view[Control::BitBtn6].enabled);
@@ -159,12 +160,13 @@ INSTANTIATE_TEST_SUITE_P(
             "Fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, false},
         UnreadableSettings{
             "Directory", [](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0755), 0); }, false},
-        UnreadableSettings{"NoReadPermission",
-                           [](const std::string& p) {
-                               WriteFileBytes(p, {3, 0, 0, 0, 1, 0, 1, 1, 57, 48, 0, 0, 0, 0, 0, 0});
-                               ASSERT_EQ(chmod(p.c_str(), 0200), 0);
-                           },
-                           true}),
+        UnreadableSettings{
+            "NoReadPermission",
+            [](const std::string& p) {
+                WriteFileBytes(p, {3, 0, 0, 0, 1, 0, 1, 1, 57, 48, 0, 0, 0, 0, 0, 0});
+                ASSERT_EQ(chmod(p.c_str(), 0200), 0);
+            },
+            true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, MinimiseAtStart) {
@@ -284,7 +286,9 @@ TEST_F(WindowTest, PortsThatCouldNotBeOpenedAreKeptWithTheirReasons) {
     std::vector<std::pair<int, Fault>> expected;
     for (int n = 29; n >= 0; --n) {
         if (n == 9) continue;
-        expected.emplace_back(n, n == 7 ? Fault::WrongKind : n == 5 ? Fault::InUse : Fault::Missing);
+        expected.emplace_back(n, n == 7   ? Fault::WrongKind
+                                 : n == 5 ? Fault::InUse
+                                          : Fault::Missing);
     }
     EXPECT_EQ(failures, expected);
 }

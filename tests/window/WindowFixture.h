@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "FakeView.h"
-#include "ReaderWorld.h"
 #include "MainWindow.h"
+#include "ReaderWorld.h"
 
 namespace vm4417::test {
 

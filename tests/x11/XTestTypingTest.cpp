@@ -70,8 +70,11 @@ public:
             XEvent e;
             XNextEvent(d_, &e);
             if (e.type != KeyPress && e.type != KeyRelease) continue;
-            Received r{e.type == KeyPress, static_cast<KeyCode>(e.xkey.keycode),
-                       (e.xkey.state & ShiftMask) != 0, e.xkey.time, {}};
+            Received r{e.type == KeyPress,
+                       static_cast<KeyCode>(e.xkey.keycode),
+                       (e.xkey.state & ShiftMask) != 0,
+                       e.xkey.time,
+                       {}};
             char text[16];
             const int n = r.press ? XLookupString(&e.xkey, text, sizeof text, nullptr, nullptr) : 0;
             r.text.assign(text, static_cast<std::size_t>(std::max(n, 0)));

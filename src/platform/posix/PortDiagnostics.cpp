@@ -35,10 +35,10 @@ std::vector<PortReport> DiagnosePorts(const TermiosSerialPorts& ports) {
         if (const auto device = ports.DevicePath(number)) {
             reports.push_back({number, *device, ports.CheckPort(number)});
         } else if (const auto link = DanglingLink(ports, number)) {
-            reports.push_back({number, *link,
-                               Status::Failure(Fault::Missing, *link + ": a link to " +
-                                                                   LinkTarget(*link) +
-                                                                   ", which does not exist")});
+            reports.push_back(
+                {number, *link,
+                 Status::Failure(Fault::Missing, *link + ": a link to " + LinkTarget(*link) +
+                                                     ", which does not exist")});
         }
     }
     return reports;

@@ -36,7 +36,8 @@ UniqueFd OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
 Status CheckRegularFile(int fd, const std::string& path) {
     struct stat st {};
     if (fstat(fd, &st) != 0) return ErrnoStatus("fstat", path, errno);
-    if (!S_ISREG(st.st_mode)) return Status::Failure(Fault::WrongKind, path + ": not a regular file");
+    if (!S_ISREG(st.st_mode))
+        return Status::Failure(Fault::WrongKind, path + ": not a regular file");
     return Status::Success();
 }
 

@@ -17,25 +17,19 @@ timespec ToTimespec(SteadyClock::duration d) {
 Fault FaultOf(int error) {
     switch (error) {
         case ENOENT:
-        case ENXIO:
-            return Fault::Missing;
+        case ENXIO: return Fault::Missing;
         case EACCES:
         case EPERM:
-        case EROFS:
-            return Fault::NoPermission;
+        case EROFS: return Fault::NoPermission;
         case EBUSY:
-        case EWOULDBLOCK:
-            return Fault::InUse;
+        case EWOULDBLOCK: return Fault::InUse;
         case ENODEV:
-        case EIO:
-            return Fault::Lost;
+        case EIO: return Fault::Lost;
         case ELOOP:
         case ENOTTY:
         case EISDIR:
-        case ENOTDIR:
-            return Fault::WrongKind;
-        default:
-            return Fault::Failed;
+        case ENOTDIR: return Fault::WrongKind;
+        default: return Fault::Failed;
     }
 }
 

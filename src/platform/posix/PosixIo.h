@@ -57,7 +57,7 @@ Status ErrnoStatus(std::string_view call, std::string_view what, int error);
 short PollUntil(int fd, short events, SteadyClock::time_point deadline);
 
 struct WriteOutcome {
-    std::string error;  // empty when every byte was handed to the kernel
+    std::string error;    // empty when every byte was handed to the kernel
     int errorNumber = 0;  // the errno behind `error`: EAGAIN for a time-out, EIO for a hang-up
     SteadyClock::time_point lastByteAt;  // when the write ended
 };
@@ -68,8 +68,8 @@ struct WriteOutcome {
 WriteOutcome WriteAll(int fd, std::span<const std::uint8_t> bytes,
                       std::chrono::milliseconds timeout);
 inline WriteOutcome WriteAll(int fd, std::string_view bytes, std::chrono::milliseconds timeout) {
-    return WriteAll(fd, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
-                    timeout);
+    return WriteAll(
+        fd, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), timeout);
 }
 
 }  // namespace vm4417::posix

@@ -15,8 +15,7 @@ void SystemClock::SleepFor(std::chrono::milliseconds duration) {
     const long long total = deadline.tv_nsec + duration.count() * 1000000LL;
     deadline.tv_sec += static_cast<time_t>(total / 1000000000LL);
     deadline.tv_nsec = static_cast<long>(total % 1000000000LL);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {}
 }
 
 LocalDateTime SystemClock::LocalNow() {

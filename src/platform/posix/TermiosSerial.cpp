@@ -179,7 +179,8 @@ Status OpenExclusively(const std::string& path, UniqueFd& fd) {
 Status CheckCharacterDevice(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) return ErrnoStatus("stat", path, errno);
-    if (!S_ISCHR(st.st_mode)) return Status::Failure(Fault::WrongKind, path + ": not a terminal device");
+    if (!S_ISCHR(st.st_mode))
+        return Status::Failure(Fault::WrongKind, path + ": not a terminal device");
     return Status::Success();
 }
 
@@ -244,13 +245,13 @@ bool TermiosSerialPorts::IsActiveConsole(const std::string& path) const {
 OpenedLine TermiosSerialPorts::Open(std::uint8_t number, const PortConfig& config) {
     std::string path;
     UniqueFd fd;
-    if (Status opened = OpenChecked(*this, number, path, fd); !opened.Ok()) return {nullptr, opened};
+    if (Status opened = OpenChecked(*this, number, path, fd); !opened.Ok())
+        return {nullptr, opened};
     const int raw = fd.Get();
     // From here the line owns the descriptor, so every failure releases it.
     auto line = std::make_unique<TermiosLine>(std::move(fd), config.timeouts);
-    Status status = ApplyLineSettings(raw, config.line)
-                        ? Status::Success()
-                        : ErrnoStatus("tcsetattr", path, errno);
+    Status status = ApplyLineSettings(raw, config.line) ? Status::Success()
+                                                        : ErrnoStatus("tcsetattr", path, errno);
     if (config.raiseModemLines && !RaiseModemLines(raw) && status.Ok()) {
         status = ErrnoStatus("TIOCMBIS", path, errno);
     }

@@ -16,16 +16,12 @@ using win32::Wide;
 Fault FaultOf(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-            return Fault::Missing;
+        case ERROR_PATH_NOT_FOUND: return Fault::Missing;
         case ERROR_ACCESS_DENIED:
-        case ERROR_WRITE_PROTECT:
-            return Fault::NoPermission;
+        case ERROR_WRITE_PROTECT: return Fault::NoPermission;
         case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-            return Fault::InUse;
-        default:
-            return Fault::Failed;
+        case ERROR_LOCK_VIOLATION: return Fault::InUse;
+        default: return Fault::Failed;
     }
 }
 
@@ -121,15 +117,16 @@ FileReadResult Win32FileStore::ReadPrefix(const std::string& path, std::size_t m
     if (!result.Opened()) return result;
     result.bytes.resize(maxBytes);
     DWORD got = 0;
-    const bool read = ReadFile(file.get(), result.bytes.data(), static_cast<DWORD>(maxBytes), &got,
-                               nullptr) != 0;
+    const bool read =
+        ReadFile(file.get(), result.bytes.data(), static_cast<DWORD>(maxBytes), &got, nullptr) != 0;
     result.bytes.resize(got);
     const bool closed = file.Close();
     result.complete = read && closed;
     return result;
 }
 
-Status Win32FileStore::ReplaceDurably(const std::string& path, std::span<const std::uint8_t> bytes) {
+Status Win32FileStore::ReplaceDurably(const std::string& path,
+                                      std::span<const std::uint8_t> bytes) {
     const std::wstring target = Wide(path);
     const std::wstring temporary = TemporaryNameFor(target);
     const std::string temporaryText = win32::Utf8(temporary);

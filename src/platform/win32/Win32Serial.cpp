@@ -16,14 +16,11 @@ using win32::ErrorText;
 Fault FaultOf(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-            return Fault::Missing;
+        case ERROR_PATH_NOT_FOUND: return Fault::Missing;
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
-        case ERROR_ALREADY_EXISTS:
-            return Fault::InUse;
-        default:
-            return Fault::Failed;
+        case ERROR_ALREADY_EXISTS: return Fault::InUse;
+        default: return Fault::Failed;
     }
 }
 
@@ -59,10 +56,8 @@ bool MeansDeviceGone(DWORD error) {
         case ERROR_ACCESS_DENIED:
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_DEVICE_REMOVED:
-        case ERROR_BROKEN_PIPE:
-            return true;
-        default:
-            return false;
+        case ERROR_BROKEN_PIPE: return true;
+        default: return false;
     }
 }
 

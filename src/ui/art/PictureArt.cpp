@@ -23,40 +23,34 @@ constexpr Argb kGray = Rgb(128, 128, 128);
 constexpr Argb kSilver = Rgb(192, 192, 192);
 constexpr Argb kWhite = Rgb(255, 255, 255);
 
-Argb ColourOf(char code)
-{
+Argb ColourOf(char code) {
     switch (code) {
-    case 'k': return kBlack;
-    case 'm': return Rgb(128, 0, 0);
-    case 'g': return Rgb(0, 128, 0);
-    case 'n': return Rgb(0, 0, 128);
-    case 'p': return Rgb(128, 0, 128);
-    case 't': return Rgb(0, 128, 128);
-    case 'G': return kGray;
-    case 's': return kSilver;
-    case 'r': return Rgb(255, 0, 0);
-    case 'l': return Rgb(0, 255, 0);
-    case 'y': return Rgb(255, 255, 0);
-    case 'b': return Rgb(0, 0, 255);
-    case 'f': return Rgb(255, 0, 255);
-    case 'a': return Rgb(0, 255, 255);
-    case 'w': return kWhite;
-    default: return kPictureBackground;
+        case 'k': return kBlack;
+        case 'm': return Rgb(128, 0, 0);
+        case 'g': return Rgb(0, 128, 0);
+        case 'n': return Rgb(0, 0, 128);
+        case 'p': return Rgb(128, 0, 128);
+        case 't': return Rgb(0, 128, 128);
+        case 'G': return kGray;
+        case 's': return kSilver;
+        case 'r': return Rgb(255, 0, 0);
+        case 'l': return Rgb(0, 255, 0);
+        case 'y': return Rgb(255, 255, 0);
+        case 'b': return Rgb(0, 0, 255);
+        case 'f': return Rgb(255, 0, 255);
+        case 'a': return Rgb(0, 255, 255);
+        case 'w': return kWhite;
+        default: return kPictureBackground;
     }
 }
 
-Image BlankCell(int width = kCellSize)
-{
-    return Image(width, kCellSize, kPictureBackground);
-}
+Image BlankCell(int width = kCellSize) { return Image(width, kCellSize, kPictureBackground); }
 
-Image CellFromArt(const CellArt& art)
-{
+Image CellFromArt(const CellArt& art) {
     Image image = BlankCell();
     for (int y = 0; y < kCellSize; ++y) {
         const char* row = art[static_cast<std::size_t>(y)];
-        for (int x = 0; x < kCellSize && row[x] != '\0'; ++x)
-            image.Set(x, y, ColourOf(row[x]));
+        for (int x = 0; x < kCellSize && row[x] != '\0'; ++x) image.Set(x, y, ColourOf(row[x]));
     }
     return image;
 }
@@ -65,8 +59,7 @@ Image CellFromArt(const CellArt& art)
 // (white, yellow) becomes a gray silhouette with a white copy one pixel down
 // and right, as if pressed into the button face. Light parts vanish into the
 // face, which keeps holes such as an open doorway readable.
-Image EmbossedCell(const Image& normal)
-{
+Image EmbossedCell(const Image& normal) {
     Image out = BlankCell();
     auto inked = [&normal](int x, int y) {
         const Argb pixel = normal.At(x, y);
@@ -74,25 +67,21 @@ Image EmbossedCell(const Image& normal)
     };
     for (int y = 0; y + 1 < kCellSize; ++y)
         for (int x = 0; x + 1 < kCellSize; ++x)
-            if (inked(x, y))
-                out.Set(x + 1, y + 1, kWhite);
+            if (inked(x, y)) out.Set(x + 1, y + 1, kWhite);
     for (int y = 0; y < kCellSize; ++y)
         for (int x = 0; x < kCellSize; ++x)
-            if (inked(x, y))
-                out.Set(x, y, kGray);
+            if (inked(x, y)) out.Set(x, y, kGray);
     return out;
 }
 
 // The greyed LED indicator keeps its shape in shades of gray: the bezel goes
 // gray, the glass silver, the highlights stay white.
-Image WashedCell(const Image& normal)
-{
+Image WashedCell(const Image& normal) {
     Image out = BlankCell();
     for (int y = 0; y < kCellSize; ++y) {
         for (int x = 0; x < kCellSize; ++x) {
             const Argb pixel = normal.At(x, y);
-            if (pixel == kPictureBackground)
-                continue;
+            if (pixel == kPictureBackground) continue;
             const int luma = Gray(pixel);
             out.Set(x, y, luma < 40 ? kGray : (luma < 200 ? kSilver : kWhite));
         }
@@ -100,8 +89,7 @@ Image WashedCell(const Image& normal)
     return out;
 }
 
-Image Strip(const Image& left, const Image& right)
-{
+Image Strip(const Image& left, const Image& right) {
     Image strip = BlankCell(2 * kCellSize);
     for (int y = 0; y < kCellSize; ++y) {
         for (int x = 0; x < kCellSize; ++x) {
@@ -114,6 +102,8 @@ Image Strip(const Image& left, const Image& right)
 
 // --- the art -------------------------------------------------------------
 
+// One string per pixel row keeps the pictures visible.
+// clang-format off
 constexpr CellArt kLedDark = {
     "................",
     ".....kkkkkk.....",
@@ -284,19 +274,17 @@ constexpr CellArt kMakerInfo = {
     ".kkkkkkkkkkkkkk.",
     "................",
 };
+// clang-format on
 
 // Every row exactly one cell wide and only palette codes: a slip in the art
 // above fails the build instead of drawing a shifted or truncated row.
-constexpr bool WellFormed(const CellArt& art)
-{
+constexpr bool WellFormed(const CellArt& art) {
     constexpr std::string_view codes = ".kmgnptGsrlybfaw";
     for (const char* row : art) {
         int length = 0;
         for (; row[length] != '\0'; ++length)
-            if (codes.find(row[length]) == std::string_view::npos)
-                return false;
-        if (length != kCellSize)
-            return false;
+            if (codes.find(row[length]) == std::string_view::npos) return false;
+        if (length != kCellSize) return false;
     }
     return true;
 }
@@ -305,18 +293,17 @@ static_assert(WellFormed(kBlock) && WellFormed(kUnblock) && WellFormed(kRepeatRe
 static_assert(WellFormed(kResetNumbering) && WellFormed(kExit) && WellFormed(kDemo));
 static_assert(WellFormed(kMakerInfo));
 
-const CellArt& ArtOf(Glyph glyph)
-{
+const CellArt& ArtOf(Glyph glyph) {
     switch (glyph) {
-    case Glyph::Block: return kBlock;
-    case Glyph::Unblock: return kUnblock;
-    case Glyph::LedOn: return kLedLit;
-    case Glyph::LedOff: return kLedDark;
-    case Glyph::RepeatRead: return kRepeatRead;
-    case Glyph::ResetNumbering: return kResetNumbering;
-    case Glyph::Exit: return kExit;
-    case Glyph::Demo: return kDemo;
-    case Glyph::MakerInfo: return kMakerInfo;
+        case Glyph::Block: return kBlock;
+        case Glyph::Unblock: return kUnblock;
+        case Glyph::LedOn: return kLedLit;
+        case Glyph::LedOff: return kLedDark;
+        case Glyph::RepeatRead: return kRepeatRead;
+        case Glyph::ResetNumbering: return kResetNumbering;
+        case Glyph::Exit: return kExit;
+        case Glyph::Demo: return kDemo;
+        case Glyph::MakerInfo: return kMakerInfo;
     }
     return kBlock;
 }
@@ -329,44 +316,35 @@ struct IconCanvas {
     Image image;
     double scale;  // pixels per unit
 
-    explicit IconCanvas(int size)
-        : image(size, size, kTransparent), scale(size)
-    {
-    }
+    explicit IconCanvas(int size) : image(size, size, kTransparent), scale(size) {}
 
     // Pixel centre in unit coordinates.
     double U(int pixel) const { return (pixel + 0.5) / scale; }
 
     template <typename Inside>
-    void Fill(Argb colour, Inside inside)
-    {
+    void Fill(Argb colour, Inside inside) {
         for (int y = 0; y < image.height; ++y)
             for (int x = 0; x < image.width; ++x)
-                if (inside(U(x), U(y)))
-                    image.Set(x, y, colour);
+                if (inside(U(x), U(y))) image.Set(x, y, colour);
     }
 };
 
 // Signed-distance style tests; all in unit coordinates.
 bool InRoundedRect(double x, double y, double left, double top, double right, double bottom,
-                   double radius)
-{
-    if (x < left || x > right || y < top || y > bottom)
-        return false;
+                   double radius) {
+    if (x < left || x > right || y < top || y > bottom) return false;
     const double cx = std::clamp(x, left + radius, right - radius);
     const double cy = std::clamp(y, top + radius, bottom - radius);
     return std::hypot(x - cx, y - cy) <= radius;
 }
 
-bool InCircle(double x, double y, double cx, double cy, double r)
-{
+bool InCircle(double x, double y, double cx, double cy, double r) {
     return std::hypot(x - cx, y - cy) <= r;
 }
 
 // A teardrop: circles swept from (x1, y1) radius r1 to (x2, y2) radius r2.
 bool InTeardrop(double x, double y, double x1, double y1, double r1, double x2, double y2,
-                double r2)
-{
+                double r2) {
     const double dx = x2 - x1, dy = y2 - y1;
     const double t = std::clamp(((x - x1) * dx + (y - y1) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
     return InCircle(x, y, x1 + t * dx, y1 + t * dy, r1 + t * (r2 - r1));
@@ -374,50 +352,40 @@ bool InTeardrop(double x, double y, double x1, double y1, double r1, double x2, 
 
 }  // namespace
 
-Image Image::Copy(int x, int y, int w, int h) const
-{
+Image Image::Copy(int x, int y, int w, int h) const {
     Image part(w, h, kTransparent);
     for (int row = 0; row < h; ++row)
-        for (int column = 0; column < w; ++column)
-            part.Set(column, row, At(x + column, y + row));
+        for (int column = 0; column < w; ++column) part.Set(column, row, At(x + column, y + row));
     return part;
 }
 
-Image LedDarkStrip()
-{
+Image LedDarkStrip() {
     const Image normal = CellFromArt(kLedDark);
     return Strip(normal, WashedCell(normal));
 }
 
-Image LedLitStrip()
-{
+Image LedLitStrip() {
     const Image normal = CellFromArt(kLedLit);
     return Strip(normal, WashedCell(normal));
 }
 
-Image ButtonStrip(Glyph glyph)
-{
+Image ButtonStrip(Glyph glyph) {
     // The LED buttons show the indicator itself, greyed the same way, so a
     // disabled LED button still shows which LED state it stands for.
-    if (glyph == Glyph::LedOn)
-        return LedLitStrip();
-    if (glyph == Glyph::LedOff)
-        return LedDarkStrip();
+    if (glyph == Glyph::LedOn) return LedLitStrip();
+    if (glyph == Glyph::LedOff) return LedDarkStrip();
     const Image normal = CellFromArt(ArtOf(glyph));
     return Strip(normal, EmbossedCell(normal));
 }
 
-Image TransparentButtonStrip(Glyph glyph)
-{
+Image TransparentButtonStrip(Glyph glyph) {
     Image image = ButtonStrip(glyph);
     for (Argb& pixel : image.pixels)
-        if (pixel == kPictureBackground)
-            pixel = kTransparent;
+        if (pixel == kPictureBackground) pixel = kTransparent;
     return image;
 }
 
-Image ProgramIcon(int size)
-{
+Image ProgramIcon(int size) {
     size = std::max(size, kCellSize);
     IconCanvas canvas(size);
     const double px = 1.0 / size;                     // one pixel
@@ -438,9 +406,8 @@ Image ProgramIcon(int size)
     // Status LED, lit, on the left of the box.
     const double ledX = 0.19, ledY = 0.72, ledR = 0.12;
     canvas.Fill(kBlack, [&](double x, double y) { return InCircle(x, y, ledX, ledY, ledR); });
-    canvas.Fill(ColourOf('l'), [&](double x, double y) {
-        return InCircle(x, y, ledX, ledY, ledR - px);
-    });
+    canvas.Fill(ColourOf('l'),
+                [&](double x, double y) { return InCircle(x, y, ledX, ledY, ledR - px); });
     // The chip tag held over the pad: a blue key fob, a teardrop whose narrow
     // end carries the key-ring hole.
     const double tagX = 0.64, tagY = 0.42, tagR = 0.27;

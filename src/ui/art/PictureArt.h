@@ -52,7 +52,9 @@ struct Image {
 
     Image() = default;
     Image(int w, int h, Argb fill)
-        : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
+        : width(w),
+          height(h),
+          pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
     Argb At(int x, int y) const { return pixels[Index(x, y)]; }
     void Set(int x, int y, Argb colour) { pixels[Index(x, y)] = colour; }
     // The `w` x `h` part whose top-left corner is (x, y).
@@ -60,7 +62,8 @@ struct Image {
 
 private:
     std::size_t Index(int x, int y) const {
-        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+               static_cast<std::size_t>(x);
     }
 };
 

@@ -19,8 +19,10 @@ void ListPorts(std::ostream& out) {
     const auto reports = DiagnosePorts(ports);
     if (reports.empty()) {
         const auto& dir = ports.Locations().portDirectory;
-        out << text::kNoPortsFound << " (" << (dir ? *dir + "/COM<n>" : "/dev/ttyUSB<n>, "
-                                                  "/dev/ttyACM<n>, /dev/ttyS<n>")
+        out << text::kNoPortsFound << " ("
+            << (dir ? *dir + "/COM<n>"
+                    : "/dev/ttyUSB<n>, "
+                      "/dev/ttyACM<n>, /dev/ttyS<n>")
             << ")\n";
         return;
     }

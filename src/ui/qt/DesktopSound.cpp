@@ -27,8 +27,8 @@ DesktopSound::~DesktopSound() {
 void DesktopSound::Play() {
     // Playing is asynchronous; a missing theme, sound card or sound server
     // shows up as an error here, and the bell stands in.
-    if (context_ != nullptr &&
-        ca_context_play(context_, 0, CA_PROP_EVENT_ID, "dialog-information", nullptr) == CA_SUCCESS) {
+    if (context_ != nullptr && ca_context_play(context_, 0, CA_PROP_EVENT_ID, "dialog-information",
+                                               nullptr) == CA_SUCCESS) {
         return;
     }
     QApplication::beep();

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "DesktopSound.h"
-#include "TForm1.h"
 #include "MainWindow.h"
+#include "TForm1.h"
 #include "posix/PosixFileStore.h"
 #include "posix/SystemClock.h"
 #include "posix/TermiosSerial.h"

@@ -17,18 +17,20 @@
 #include <QToolButton>
 
 #include "Form1Layout.h"
+#include "MainWindow.h"
 #include "Pictures.h"
 #include "TForm2.h"
-#include "WindowPlacement.h"
 #include "Texts.h"
 #include "UiFont.h"
-#include "MainWindow.h"
+#include "WindowPlacement.h"
 
 namespace vm4417::ui {
 
 namespace {
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
 
 Glyph GlyphOf(Control c) {
@@ -149,8 +151,10 @@ void TForm1::BuildControls() {
     }
     // Bevels are drawn under everything, captions above their bevels, and
     // the dark LED above the lit one.
-    for (Control bevel : {Control::Bevel1, Control::Bevel2, Control::Bevel3}) widgets_[bevel]->lower();
-    for (Control caption : {Control::Label4, Control::Label6, Control::Label7}) widgets_[caption]->raise();
+    for (Control bevel : {Control::Bevel1, Control::Bevel2, Control::Bevel3})
+        widgets_[bevel]->lower();
+    for (Control caption : {Control::Label4, Control::Label6, Control::Label7})
+        widgets_[caption]->raise();
     widgets_[Control::Image1]->raise();
 }
 
@@ -200,10 +204,14 @@ void TForm1::Attach(MainWindow& logic) {
 void TForm1::ConnectHandlers() {
     MainWindow* logic = logic_;
     const std::pair<Control, void (MainWindow::*)()> buttons[] = {
-        {Control::BitBtn1, &MainWindow::BitBtn1Click}, {Control::BitBtn2, &MainWindow::BitBtn2Click},
-        {Control::BitBtn3, &MainWindow::BitBtn3Click}, {Control::BitBtn4, &MainWindow::BitBtn4Click},
-        {Control::BitBtn5, &MainWindow::BitBtn5Click}, {Control::BitBtn6, &MainWindow::BitBtn6Click},
-        {Control::BitBtn7, &MainWindow::BitBtn7Click}, {Control::BitBtn8, &MainWindow::BitBtn8Click},
+        {Control::BitBtn1, &MainWindow::BitBtn1Click},
+        {Control::BitBtn2, &MainWindow::BitBtn2Click},
+        {Control::BitBtn3, &MainWindow::BitBtn3Click},
+        {Control::BitBtn4, &MainWindow::BitBtn4Click},
+        {Control::BitBtn5, &MainWindow::BitBtn5Click},
+        {Control::BitBtn6, &MainWindow::BitBtn6Click},
+        {Control::BitBtn7, &MainWindow::BitBtn7Click},
+        {Control::BitBtn8, &MainWindow::BitBtn8Click},
         {Control::SpeedButton1, &MainWindow::SpeedButton1Click},
     };
     for (const auto& [control, handler] : buttons) {
@@ -282,8 +290,12 @@ bool TForm1::RunEdit1Exit() { return logic_->Edit1Exit(); }
 
 // ---- MainView ------------------------------------------------------------------
 
-void TForm1::SetVisible(Control control, bool visible) { widgets_.at(control)->setVisible(visible); }
-void TForm1::SetEnabled(Control control, bool enabled) { widgets_.at(control)->setEnabled(enabled); }
+void TForm1::SetVisible(Control control, bool visible) {
+    widgets_.at(control)->setVisible(visible);
+}
+void TForm1::SetEnabled(Control control, bool enabled) {
+    widgets_.at(control)->setEnabled(enabled);
+}
 
 bool TForm1::IsChecked(Control box) const {
     return static_cast<QCheckBox*>(widgets_.at(box))->isChecked();
@@ -298,7 +310,8 @@ void TForm1::SetChecked(Control box, bool checked) {
 
 std::string TForm1::Text(Control control) const {
     if (control == Control::Edit1) return S(edit1_->text());
-    if (auto* button = qobject_cast<QAbstractButton*>(widgets_.at(control))) return S(button->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(widgets_.at(control)))
+        return S(button->text());
     return {};
 }
 

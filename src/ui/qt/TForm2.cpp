@@ -12,9 +12,7 @@
 
 namespace vm4417::ui {
 
-TForm2::TForm2(QWidget* parent)
-    : QDialog(parent)
-{
+TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(text::kMakerCaption.data(), text::kMakerCaption.size()));
     setWindowIcon(ProgramIcon());
     // A normal sizeable window with system menu, minimise and maximise
@@ -30,16 +28,14 @@ TForm2::TForm2(QWidget* parent)
     setAutoFillBackground(true);
 
     resize(kClientSize);
-    for (const LabelEntry& entry : Form2Labels())
-        AddLabel(entry);
+    for (const LabelEntry& entry : Form2Labels()) AddLabel(entry);
 
     // Centred on the screen, not on the owner. Moving the window here also
     // stops QDialog from centring it on its parent when it is shown.
     CentreOnScreen(this, kOuterSize);
 }
 
-QLabel* TForm2::AddLabel(const LabelEntry& entry)
-{
+QLabel* TForm2::AddLabel(const LabelEntry& entry) {
     auto* label = new QLabel(QString::fromStdString(entry.text), this);
     label->setObjectName(QString::fromLatin1(entry.name.data(), entry.name.size()));
     label->setFont(UiFont(kForm2LabelPixelSize, entry.bold));

@@ -14,7 +14,8 @@ std::uint64_t EntropySeed() {
 std::string ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return "vm4417.exe";
         if (length < path.size()) {
             path.resize(length);

@@ -75,10 +75,8 @@ LRESULT CALLBACK NoFocusButtonProc(HWND button, UINT message, WPARAM wParam, LPA
             }
             return 0;
         }
-        case WM_SETFOCUS:
-            return 0;
-        default:
-            return DefSubclassProc(button, message, wParam, lParam);
+        case WM_SETFOCUS: return 0;
+        default: return DefSubclassProc(button, message, wParam, lParam);
     }
 }
 
@@ -188,15 +186,14 @@ HWND TForm1::MakeControl(const ControlEntry& entry) {
     const DWORD shown = entry.visible ? WS_VISIBLE : 0;
     const DWORD child = WS_CHILD | WS_CLIPSIBLINGS | shown;
     const std::wstring text = Wide(entry.text);
-    auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle = 0, const wchar_t* caption = L"") {
+    auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle = 0,
+                    const wchar_t* caption = L"") {
         return CreateWindowExW(exStyle, cls, caption, child | style, 0, 0, 0, 0, window_, nullptr,
                                instance_, nullptr);
     };
     switch (entry.kind) {
-        case ControlKind::Label:
-            return make(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, text.c_str());
-        case ControlKind::Picture:
-            return make(WC_STATICW, SS_OWNERDRAW);
+        case ControlKind::Label: return make(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, text.c_str());
+        case ControlKind::Picture: return make(WC_STATICW, SS_OWNERDRAW);
         case ControlKind::SpeedButton: {
             HWND button = make(WC_BUTTONW, BS_PUSHBUTTON);
             HIMAGELIST images = MakeButtonImages(GlyphOf(entry.id));
@@ -352,29 +349,15 @@ LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LP
 
 LRESULT TForm1::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_ACTIVATE:
-            OnActivate(wParam);
-            return 0;
-        case WM_SIZE:
-            OnSize(wParam);
-            return 0;
-        case WM_TIMER:
-            OnTimer(wParam);
-            return 0;
-        case WM_COMMAND:
-            OnCommand(wParam, lParam);
-            return 0;
-        case WM_DRAWITEM:
-            OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-            return TRUE;
+        case WM_ACTIVATE: OnActivate(wParam); return 0;
+        case WM_SIZE: OnSize(wParam); return 0;
+        case WM_TIMER: OnTimer(wParam); return 0;
+        case WM_COMMAND: OnCommand(wParam, lParam); return 0;
+        case WM_DRAWITEM: OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
         case WM_CTLCOLORSTATIC:
             return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-        case WM_DPICHANGED:
-            OnDpiChanged(wParam, *reinterpret_cast<const RECT*>(lParam));
-            return 0;
-        case kStartupMessage:
-            OnStartup();
-            return 0;
+        case WM_DPICHANGED: OnDpiChanged(wParam, *reinterpret_cast<const RECT*>(lParam)); return 0;
+        case kStartupMessage: OnStartup(); return 0;
         case WM_DESTROY:
             KillTimer(window_, kTimer1Id);
             KillTimer(window_, kTimer2Id);
@@ -530,9 +513,9 @@ bool TForm1::PreTranslate(MSG& message) {
     const HWND edit1 = controls_.at(Control::Edit1);
     if (logic_ != nullptr && GetFocus() == edit1) {
         const bool tab = message.message == WM_KEYDOWN && message.wParam == VK_TAB;
-        const bool press = (message.message == WM_LBUTTONDOWN ||
-                            message.message == WM_LBUTTONDBLCLK) &&
-                           message.hwnd != edit1;
+        const bool press =
+            (message.message == WM_LBUTTONDOWN || message.message == WM_LBUTTONDBLCLK) &&
+            message.hwnd != edit1;
         if (tab || press) {
             const HWND target =
                 tab ? GetNextDlgTabItem(window_, edit1, GetKeyState(VK_SHIFT) < 0) : message.hwnd;
@@ -581,13 +564,16 @@ void TForm1::SetFocus(Control control) { ::SetFocus(controls_.at(control)); }
 
 void TForm1::RepaintNow(Control control) {
     const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
-    if (control == Control::Image2) RedrawWindow(controls_.at(Control::Image1), nullptr, nullptr, flags);
+    if (control == Control::Image2)
+        RedrawWindow(controls_.at(Control::Image1), nullptr, nullptr, flags);
     RedrawWindow(control == Control::StatusBar1 ? statusBar_ : controls_.at(control), nullptr,
                  nullptr, flags);
 }
 
 std::string TForm1::Caption() const { return Utf8(WindowText(window_)); }
-void TForm1::SetCaption(const std::string& caption) { SetWindowTextW(window_, Wide(caption).c_str()); }
+void TForm1::SetCaption(const std::string& caption) {
+    SetWindowTextW(window_, Wide(caption).c_str());
+}
 void TForm1::Minimize() { ShowWindow(window_, SW_MINIMIZE); }
 void TForm1::CloseWindow() { DestroyWindow(window_); }
 
@@ -653,7 +639,9 @@ void TForm1::ShowBox(const std::string& caption, const std::string& text) {
     }
 }
 
-void TForm1::ShowErrorBox(const std::string& text) { ShowBox(std::string(text::kErrorCaption), text); }
+void TForm1::ShowErrorBox(const std::string& text) {
+    ShowBox(std::string(text::kErrorCaption), text);
+}
 
 void TForm1::ShowConversionErrorBox(const std::string& caption, const std::string& text) {
     ShowBox(caption, text);

@@ -86,12 +86,12 @@ void TForm2::BuildLabels() {
         const SIZE size = TextSize(dc, font, text);
         HWND label = CreateWindowExW(0, WC_STATICW, text.c_str(),
                                      WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-                                     Scale(entry.left), Scale(entry.top), size.cx, size.cy,
-                                     window_, nullptr, instance_, nullptr);
+                                     Scale(entry.left), Scale(entry.top), size.cx, size.cy, window_,
+                                     nullptr, instance_, nullptr);
         SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        const COLORREF colour = entry.colour
-                                    ? RGB(entry.colour->red, entry.colour->green, entry.colour->blue)
-                                    : GetSysColor(COLOR_WINDOWTEXT);
+        const COLORREF colour =
+            entry.colour ? RGB(entry.colour->red, entry.colour->green, entry.colour->blue)
+                         : GetSysColor(COLOR_WINDOWTEXT);
         labels_.emplace_back(label, colour);
     }
     ReleaseDC(window_, dc);
@@ -112,11 +112,8 @@ LRESULT TForm2::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
         case WM_CTLCOLORSTATIC:
             return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-        case WM_CLOSE:
-            OnClose();
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
+        case WM_CLOSE: OnClose(); return 0;
+        default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 

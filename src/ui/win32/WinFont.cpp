@@ -13,7 +13,7 @@ constexpr std::wstring_view kCzechLetters =
     L"\u00c1\u010c\u010e\u00c9\u011a\u00cd\u0147\u00d3\u0158\u0160\u0164\u00da\u016e\u00dd\u017d";
 
 constexpr const wchar_t* kCandidates[] = {
-    L"MS Sans Serif",           // the design's face; a TrueType version on Windows
+    L"MS Sans Serif",  // the design's face; a TrueType version on Windows
     L"Microsoft Sans Serif",
     L"Tahoma",                  // Wine's own Tahoma lacks U+016F, so the test below drops it
     L"Liberation Sans Narrow",  // Debian fonts-liberation, seen by Wine through fontconfig

@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     }
     for (const auto& image : images) file.insert(file.end(), image.begin(), image.end());
     std::ofstream out(argv[1], std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
     return out ? 0 : 1;
 }
