@@ -128,16 +128,7 @@ bool TForm1::Create(HINSTANCE instance) {
     instance_ = instance;
     bigIcon_ = MakeProgramIcon(GetSystemMetrics(SM_CXICON));
     smallIcon_ = MakeProgramIcon(GetSystemMetrics(SM_CXSMICON));
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &TForm1::WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = bigIcon_;
-    windowClass.hIconSm = smallIcon_;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass);
+    RegisterRoutedClass<TForm1>(instance, kClassName, bigIcon_, smallIcon_);
     window_ = CreateWindowExW(0, kClassName, Wide(text::kCaption).c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                               kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
@@ -335,17 +326,6 @@ void TForm1::Layout() {
 }
 
 // ---- Messages ---------------------------------------------------------------
-
-LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        form->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return form->HandleMessage(window, message, wParam, lParam);
-}
 
 LRESULT TForm1::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

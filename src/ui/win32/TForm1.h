@@ -13,6 +13,7 @@
 
 #include "Form1Layout.h"
 #include "MainView.h"
+#include "RoutedWindow.h"
 
 namespace vm4417 {
 class MainWindow;
@@ -71,7 +72,7 @@ public:
     void ShowMakerInformation() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK RoutedWindowProc<TForm1>(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     // Handlers, one per message.

@@ -32,16 +32,7 @@ TForm2::~TForm2() {
 }
 
 void TForm2::ShowModal() {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &TForm2::WindowProc;
-    windowClass.hInstance = instance_;
-    windowClass.hIcon = bigIcon_;
-    windowClass.hIconSm = smallIcon_;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass);
+    RegisterRoutedClass<TForm2>(instance_, kClassName, bigIcon_, smallIcon_);
 
     RECT frame{0, 0, Scale(kForm2ClientWidth), Scale(kForm2ClientHeight)};
     AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, static_cast<UINT>(dpi_));
@@ -95,17 +86,6 @@ void TForm2::BuildLabels() {
         labels_.emplace_back(label, colour);
     }
     ReleaseDC(window_, dc);
-}
-
-LRESULT CALLBACK TForm2::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<TForm2*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        form->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<TForm2*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return form->HandleMessage(window, message, wParam, lParam);
 }
 
 LRESULT TForm2::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

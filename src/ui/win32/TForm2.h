@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "RoutedWindow.h"
+
 namespace vm4417::ui {
 
 class TForm2 {
@@ -22,7 +24,7 @@ public:
     void ShowModal();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK RoutedWindowProc<TForm2>(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void BuildLabels();
     LRESULT OnControlColour(HDC dc, HWND label);
