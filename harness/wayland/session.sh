@@ -1,0 +1,70 @@
+# Throwaway desktop sessions for the typing tests, sourced by the scenario
+# scripts beside this file. Every session runs as an unprivileged user made
+# for it (compositors refuse root, and a user of its own lets the end of the
+# session kill every process it started), with its own XDG_RUNTIME_DIR and
+# session bus in a fresh folder. Nothing here talks to a real session: the
+# caller starts compositors headless only.
+#
+#   session_begin USER      folder $S, runtime dir, bus; cleanup on exit
+#   as_user CMD...          runs CMD as USER in the session's environment
+#   spawn NAME CMD...       the same in the background, output in $S/NAME.log
+#   wait_for SECONDS CMD... until CMD succeeds (0) or the time is up (1)
+#   session_end             stops everything USER runs, removes $S
+
+SESSION_USER=
+S=
+
+session_begin() {
+    SESSION_USER=$1
+    if ! id -u "$SESSION_USER" >/dev/null 2>&1; then
+        useradd --system --no-create-home --home-dir /nonexistent \
+            --shell /usr/sbin/nologin "$SESSION_USER"
+    fi
+    # A session left by an earlier run that was killed.
+    pkill -KILL -u "$SESSION_USER" 2>/dev/null || true
+    S=$(mktemp -d /tmp/vm4417-session.XXXXXX)
+    chmod 755 "$S"
+    mkdir -m 700 "$S/rt" "$S/home"
+    chown "$SESSION_USER:" "$S/rt" "$S/home"
+    trap session_end EXIT
+    SESSION_ENV=(
+        HOME="$S/home" USER="$SESSION_USER" LOGNAME="$SESSION_USER"
+        PATH=/usr/local/bin:/usr/bin:/bin XDG_RUNTIME_DIR="$S/rt"
+        DBUS_SESSION_BUS_ADDRESS="unix:path=$S/rt/bus" LANG=C.UTF-8
+    )
+    spawn bus dbus-daemon --session --nofork --nopidfile --address="unix:path=$S/rt/bus"
+    wait_for 10 test -S "$S/rt/bus" || { echo "session bus did not start" >&2; return 1; }
+}
+
+# Adds NAME=VALUE pairs to the environment of later as_user and spawn calls.
+session_env() { SESSION_ENV+=("$@"); }
+
+as_user() {
+    setpriv --reuid="$SESSION_USER" --regid="$SESSION_USER" --clear-groups \
+        env -i "${SESSION_ENV[@]}" "$@"
+}
+
+spawn() {
+    local name=$1
+    shift
+    as_user "$@" >"$S/$name.log" 2>&1 &
+}
+
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@" 2>/dev/null; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+
+session_end() {
+    trap - EXIT
+    [[ -n "$SESSION_USER" ]] || return 0
+    pkill -TERM -u "$SESSION_USER" 2>/dev/null || true
+    wait_for 5 bash -c "! pgrep -u $SESSION_USER >/dev/null" || pkill -KILL -u "$SESSION_USER" 2>/dev/null
+    wait 2>/dev/null
+    [[ -n "${KEEP_SESSION:-}" ]] && echo "session folder kept: $S" >&2 || rm -rf "$S"
+    SESSION_USER=
+}
