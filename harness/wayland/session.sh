@@ -20,12 +20,19 @@ session_begin() {
         useradd --system --no-create-home --home-dir /nonexistent \
             --shell /usr/sbin/nologin "$SESSION_USER"
     fi
+    # Xwayland, started by the user's compositor, would otherwise make the
+    # shared socket folder its own, and no other user's X server could
+    # start.
+    mkdir -p /tmp/.X11-unix
+    chown root:root /tmp/.X11-unix
+    chmod 1777 /tmp/.X11-unix
     # A session left by an earlier run that was killed.
     pkill -KILL -u "$SESSION_USER" 2>/dev/null || true
+    # The folder belongs to the session's user, so that its programs can
+    # write their files there too.
     S=$(mktemp -d /tmp/vm4417-session.XXXXXX)
-    chmod 755 "$S"
     mkdir -m 700 "$S/rt" "$S/home"
-    chown "$SESSION_USER:" "$S/rt" "$S/home"
+    chown -R "$SESSION_USER:" "$S"
     trap session_end EXIT
     SESSION_ENV=(
         HOME="$S/home" USER="$SESSION_USER" LOGNAME="$SESSION_USER"
