@@ -1,0 +1,63 @@
+#pragma once
+// Keystrokes for the focused application of a Wayland session, through a
+// virtual keyboard of the compositor (zwp_virtual_keyboard_manager_v1, which
+// wlroots compositors offer: sway, Hyprland, labwc, river, Wayfire). Native
+// Wayland applications and the X applications under Xwayland receive them
+// alike.
+
+#include <memory>
+#include <string>
+
+#include "typing/TypingWay.h"
+
+namespace vm4417 {
+
+// The keyboard carries a keymap of its own: one key per character the typing
+// uses, each with the keysym ShiftedKeysym() gives, so the same characters
+// arrive whatever layout the operator has. It is created once by Prepare()
+// and kept, with its connection, until the sink is destroyed or the
+// connection breaks; nothing connects again behind the caller's back.
+//
+// A missing compositor, one without the protocol and one that goes away never
+// end the process: Check(), Prepare() and Send() report it. Every wait on the
+// compositor is bounded. Meant for one thread (the UI thread).
+class VirtualKeyboardSink final : public TypingWay {
+public:
+    // An empty name means the display named by $WAYLAND_DISPLAY.
+    explicit VirtualKeyboardSink(std::string displayName = {});
+    ~VirtualKeyboardSink() override;
+
+    VirtualKeyboardSink(const VirtualKeyboardSink&) = delete;
+    VirtualKeyboardSink& operator=(const VirtualKeyboardSink&) = delete;
+
+    std::string Name() const override;
+    // Connects on a connection of its own, looks for the virtual-keyboard
+    // manager and a seat, and lets go again.
+    WayCheck Check() override;
+    // Creates the keyboard, uploads its keymap and waits until the compositor
+    // has taken both; Ready or Failed when it returns. Keeps a Ready keyboard
+    // whose connection still works; otherwise starts anew.
+    void Prepare() override;
+    WayStatus Status() const override { return status_; }
+
+    // True while Ready and the compositor still answers (a bounded round
+    // trip, which also takes in what it sent meanwhile).
+    bool Begin() override;
+    // Presses or releases the key of one virtual-key code and flushes it.
+    // Shift is accepted and sends nothing (see the definition). False for a
+    // key the keymap lacks, before Prepare() made the way Ready, and when
+    // the connection broke, which makes the way Failed.
+    bool Send(const KeyEvent& event) override;
+
+private:
+    struct Connection;  // the display, the keyboard and the keycode table
+
+    void SetStatus(WayState state, std::string detail = {});
+    void Fail(std::string detail);
+
+    std::string displayName_;
+    std::unique_ptr<Connection> connection_;
+    WayStatus status_;
+};
+
+}  // namespace vm4417
