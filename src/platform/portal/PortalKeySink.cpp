@@ -1,9 +1,11 @@
 #include "PortalKeySink.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusReply>
 #include <utility>
 
 #include "RestoreToken.h"
@@ -19,6 +21,8 @@ const QString kObject = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kRemoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
+// The desktop's own halves of the portal (…desktop.gnome, …desktop.kde).
+const QString kBackendPrefix = QStringLiteral("org.freedesktop.impl.portal.desktop.");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 
 constexpr uint kKeyboard = 1;  // AvailableDeviceTypes / types: bit 0
@@ -68,8 +72,15 @@ PortalKeySink::PortalKeySink(std::string restoreTokenFile, QObject* parent)
     : QObject(parent),
       tokenFile_(std::move(restoreTokenFile)),
       bus_(QDBusConnection::sessionBus()),
-      portalWatcher_(kService, bus_, QDBusServiceWatcher::WatchForUnregistration) {
+      portalWatcher_(kService, bus_, QDBusServiceWatcher::WatchForUnregistration),
+      backendWatcher_(QString(), bus_, QDBusServiceWatcher::WatchForUnregistration) {
     connect(&portalWatcher_, &QDBusServiceWatcher::serviceUnregistered, this,
+            &PortalKeySink::OnPortalGone);
+    // A back end that leaves takes the desktop's side of the session with it,
+    // and the portal does not say so: its key calls keep succeeding while
+    // the keys go nowhere (seen with GNOME's back end, which D-Bus
+    // activation then starts afresh, knowing no session).
+    connect(&backendWatcher_, &QDBusServiceWatcher::serviceUnregistered, this,
             &PortalKeySink::OnPortalGone);
 }
 
@@ -199,7 +210,19 @@ void PortalKeySink::OnStarted(const QVariantMap& results) {
             note = WithWords(text::kPortalTokenNotSaved, saved.detail);
         }
     }
+    WatchBackends();
     SetStatus(WayState::Ready, note);
+}
+
+// The back ends running now are the ones that hold the session's desktop
+// side; one that starts later holds nothing of it.
+void PortalKeySink::WatchBackends() {
+    QStringList backends;
+    const QDBusReply<QStringList> names = bus_.interface()->registeredServiceNames();
+    for (const QString& name : names.value()) {
+        if (name.startsWith(kBackendPrefix)) backends << name;
+    }
+    backendWatcher_.setWatchedServices(backends);
 }
 
 void PortalKeySink::Request(const QString& method, QVariantList arguments, QVariantMap options,
@@ -273,10 +296,9 @@ void PortalKeySink::OnSessionClosed() {
     }
 }
 
-void PortalKeySink::OnPortalGone() {
-    sessionPath_.clear();  // its sessions went with it
+void PortalKeySink::OnPortalGone(const QString& service) {
     if (status_.state == WayState::Ready || status_.state == WayState::Preparing) {
-        Fail(WithWords(text::kPortalGone, kService.toStdString()));
+        Fail(WithWords(text::kPortalGone, service.toStdString()));
     }
 }
 

@@ -27,8 +27,9 @@ namespace vm4417 {
 // answer cannot arrive unheard.
 //
 // Refused: the operator cancelled the dialog, or the desktop declined.
-// Failed: a call failed, the portal left the bus, or the desktop closed the
-// session. Neither is left by itself; the next Prepare() starts anew.
+// Failed: a call failed, the portal or a desktop back end of it left the
+// bus, or the desktop closed the session. Neither is left by itself; the next Prepare() starts
+// anew.
 //
 // A restore token that could not be written leaves the sink Ready, with the
 // reason in Status().detail; the desktop then asks again at the next start.
@@ -58,7 +59,7 @@ public:
 private Q_SLOTS:
     void OnResponse(uint response, const QVariantMap& results);
     void OnSessionClosed();
-    void OnPortalGone();
+    void OnPortalGone(const QString& service);
 
 private:
     using ResultHandler = void (PortalKeySink::*)(const QVariantMap&);
@@ -72,6 +73,7 @@ private:
     void OnSessionCreated(const QVariantMap& results);
     void OnDevicesSelected(const QVariantMap& results);
     void OnStarted(const QVariantMap& results);
+    void WatchBackends();
 
     // Calls a portal method that answers through a request object; `done`
     // runs with the results of a successful Response.
@@ -97,6 +99,7 @@ private:
     // then finds a different value and is dropped.
     unsigned generation_ = 0;
     QDBusServiceWatcher portalWatcher_;
+    QDBusServiceWatcher backendWatcher_;
 };
 
 }  // namespace vm4417
