@@ -69,9 +69,12 @@ QString PredictedRequestPath(const QDBusConnection& bus, const QString& token) {
 }  // namespace
 
 PortalKeySink::PortalKeySink(std::string restoreTokenFile, QObject* parent)
+    : PortalKeySink(std::move(restoreTokenFile), QDBusConnection::sessionBus(), parent) {}
+
+PortalKeySink::PortalKeySink(std::string restoreTokenFile, QDBusConnection bus, QObject* parent)
     : QObject(parent),
       tokenFile_(std::move(restoreTokenFile)),
-      bus_(QDBusConnection::sessionBus()),
+      bus_(std::move(bus)),
       portalWatcher_(kService, bus_, QDBusServiceWatcher::WatchForUnregistration),
       backendWatcher_(QString(), bus_, QDBusServiceWatcher::WatchForUnregistration) {
     connect(&portalWatcher_, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -232,7 +235,8 @@ void PortalKeySink::Request(const QString& method, QVariantList arguments, QVari
     options.insert(QStringLiteral("handle_token"), token);
     // Listening first: the portal may answer before its reply to the call
     // itself has been read here.
-    ListenToRequest(PredictedRequestPath(bus_, token));
+    const QString predicted = PredictedRequestPath(bus_, token);
+    ListenToRequest(predicted);
 
     QDBusMessage message = PortalCall(kRemoteDesktop, method);
     arguments << options;
@@ -240,7 +244,7 @@ void PortalKeySink::Request(const QString& method, QVariantList arguments, QVari
     const unsigned generation = generation_;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, generation, method](QDBusPendingCallWatcher* call) {
+            [this, generation, method, predicted](QDBusPendingCallWatcher* call) {
                 call->deleteLater();
                 if (generation != generation_) return;
                 const QDBusPendingReply<QDBusObjectPath> reply = *call;
@@ -248,10 +252,12 @@ void PortalKeySink::Request(const QString& method, QVariantList arguments, QVari
                     Fail(method.toStdString() + ": " + Words(reply.error()));
                     return;
                 }
-                // Portals older than the handle_token option pick a path of
-                // their own; the answer cannot have come yet then, since
-                // nobody knew where to listen.
-                if (const QString path = reply.value().path(); path != requestPath_) {
+                // The answer may have come before this reply, and set-up
+                // moved on. If not, and the portal chose a path of its own
+                // (portals older than the handle_token option do), the
+                // answer cannot have come yet: nobody knew where to listen.
+                if (requestPath_ != predicted) return;
+                if (const QString path = reply.value().path(); path != predicted) {
                     ListenToRequest(path);
                 }
             });

@@ -44,6 +44,8 @@ public:
     // the portal supports that; its folder is created when the token is
     // first written. An empty name keeps nothing.
     explicit PortalKeySink(std::string restoreTokenFile, QObject* parent = nullptr);
+    // The same on a bus of the caller's choice (the session bus above).
+    PortalKeySink(std::string restoreTokenFile, QDBusConnection bus, QObject* parent = nullptr);
     ~PortalKeySink() override;
 
     std::string Name() const override;
