@@ -88,6 +88,21 @@ inline constexpr std::string_view kPortFailed = "port nelze otevřít";
 inline constexpr std::string_view kPortListHeader = "Port   Zařízení                 Stav";
 inline constexpr std::string_view kNoPortsFound = "Žádné číslo portu 0 až 255 nevede k zařízení.";
 
+// Typing through the RemoteDesktop portal (GNOME, KDE Plasma): what the
+// sink reports; the system's own words follow in parentheses where it gave any.
+inline constexpr std::string_view kPortalNoBus = "sezení nemá sběrnici D-Bus";
+inline constexpr std::string_view kPortalMissing = "portál RemoteDesktop není k dispozici";
+inline constexpr std::string_view kPortalNoKeyboard = "portál RemoteDesktop nenabízí klávesnici";
+inline constexpr std::string_view kPortalAsksEveryStart =
+    "klávesnice přes portál; plocha se ptá na svolení při každém spuštění";
+inline constexpr std::string_view kPortalRemembers =
+    "klávesnice přes portál; plocha se na svolení zeptá jednou a zapamatuje si je";
+inline constexpr std::string_view kPortalVersion = "verze portálu ";
+inline constexpr std::string_view kPortalRefused = "psaní přes portál nebylo povoleno";
+inline constexpr std::string_view kPortalClosed = "plocha ukončila sezení portálu";
+inline constexpr std::string_view kPortalGone = "portál opustil sběrnici D-Bus";
+inline constexpr std::string_view kPortalTokenNotSaved = "svolení nelze uložit";
+
 // vm4417 --help.
 inline constexpr std::string_view kUsage = R"(Použití: vm4417 [volba]
 Čtečka čipů na sériovém portu. Bez voleb otevře okno programu; nastavení
