@@ -88,8 +88,10 @@ inline constexpr std::string_view kPortFailed = "port nelze otevřít";
 inline constexpr std::string_view kPortListHeader = "Port   Zařízení                 Stav";
 inline constexpr std::string_view kNoPortsFound = "Žádné číslo portu 0 až 255 nevede k zařízení.";
 
-// vm4417 --help.
-inline constexpr std::string_view kUsage = R"(Použití: vm4417 [volba]
+// vm4417 --help: kUsageStart, the program's name, kUsageOptions, then the
+// system's paragraph on port names.
+inline constexpr std::string_view kUsageStart = "Použití: ";
+inline constexpr std::string_view kUsageOptions = R"( [volba]
 Čtečka čipů na sériovém portu. Bez voleb otevře okno programu; nastavení
 (VM4417.INI) a denní záznamy ukládá do aktuálního adresáře.
 
@@ -98,9 +100,18 @@ inline constexpr std::string_view kUsage = R"(Použití: vm4417 [volba]
   --version     vypíše verzi programu
   --help        vypíše tuto nápovědu
 
-Port n je /dev/ttyUSB<n>, /dev/ttyACM<n> nebo /dev/ttyS<n> (první, který
+)";
+inline constexpr std::string_view kPortNamesLinux =
+    R"(Port n je /dev/ttyUSB<n>, /dev/ttyACM<n> nebo /dev/ttyS<n> (první, který
 existuje). Je-li nastavena proměnná VM4417_PORT_DIR, je port n odkaz
 $VM4417_PORT_DIR/COM<n> na libovolné sériové zařízení.
+)";
+inline constexpr std::string_view kPortNamesWindows =
+    R"(Port n je \\.\COM<n>, číslo, které Správce zařízení ukazuje ve skupině
+„Porty (COM a LPT)“. Program je okenní: vypisuje do konzole, ze které byl
+spuštěn, nebo do souboru či roury, kam výpis přesměrujete. Aby příkazový
+řádek počkal na konec výpisu, spusťte jej takto:
+  start /wait vm4417.exe --list-ports
 )";
 
 }  // namespace vm4417::text
