@@ -22,8 +22,16 @@ std::string_view Reason(Fault fault) {
     return text::kPortFailed;
 }
 
+// Width in characters, not bytes: a Czech letter takes two bytes of UTF-8.
+std::size_t Characters(std::string_view utf8) {
+    std::size_t count = 0;
+    for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
 std::string PaddedTo(std::string s, std::size_t width) {
-    if (s.size() < width) s.append(width - s.size(), ' ');
+    const std::size_t characters = Characters(s);
+    if (characters < width) s.append(width - characters, ' ');
     return s;
 }
 
@@ -41,6 +49,18 @@ std::string PortListLine(std::uint8_t number, const std::string& path, const Sta
     std::string line = PaddedTo("COM" + std::to_string(number), 7) + PaddedTo(path, 24) + ' ';
     if (!status.Ok()) line += text::kPortUnusable;
     return line + PortStatusText(status);
+}
+
+std::string PortListText(const std::vector<PortReport>& reports, std::string_view searched) {
+    if (reports.empty()) {
+        return std::string(text::kNoPortsFound) + " (" + std::string(searched) + ")\n";
+    }
+    std::string list(text::kPortListHeader);
+    list += '\n';
+    for (const PortReport& report : reports) {
+        list += PortListLine(report.number, report.path, report.status) + '\n';
+    }
+    return list;
 }
 
 }  // namespace vm4417

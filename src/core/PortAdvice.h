@@ -4,10 +4,19 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "Status.h"
 
 namespace vm4417 {
+
+// One port of the list, as a system's port check found it.
+struct PortReport {
+    std::uint8_t number = 0;
+    std::string path;  // what the number leads to: a device, a link, the system's name for it
+    Status status;     // Ok when the program could open the port
+};
 
 // "nemáte oprávnění port otevřít (open /dev/ttyUSB0: Permission denied);
 // náprava: ..." for a failure, "lze použít" for success.
@@ -15,5 +24,9 @@ std::string PortStatusText(const Status& status);
 
 // One line of the port list: port name, device, and what PortStatusText says.
 std::string PortListLine(std::uint8_t number, const std::string& path, const Status& status);
+
+// The whole list: a heading and a line per report, or, without any, that no
+// port was found and where (`searched`) the system looked.
+std::string PortListText(const std::vector<PortReport>& reports, std::string_view searched);
 
 }  // namespace vm4417

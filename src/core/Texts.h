@@ -129,23 +129,36 @@ inline constexpr std::string_view kPortalClosed = "plocha ukončila sezení port
 inline constexpr std::string_view kPortalGone = "portál opustil sběrnici D-Bus";
 inline constexpr std::string_view kPortalTokenNotSaved = "svolení nelze uložit";
 
-// vm4417 --help.
-inline constexpr std::string_view kUsage = R"(Použití: vm4417 [volba]
+// vm4417 --help: kUsageStart, the program's name, kUsageOptions, the
+// system's own options, kUsageEnd, then the system's paragraph on port names.
+inline constexpr std::string_view kUsageStart = "Použití: ";
+inline constexpr std::string_view kUsageOptions = R"( [volba]
 Čtečka čipů na sériovém portu. Bez voleb otevře okno programu; nastavení
 (VM4417.INI) a denní záznamy ukládá do aktuálního adresáře.
 
   --list-ports  vypíše porty 0 až 255, které vedou k zařízení, a u každého,
                 zda jej lze použít, případně proč ne (nic jiného neotevře)
-  --check-typing
+)";
+inline constexpr std::string_view kUsageTypingOption = R"(  --check-typing
                 vypíše druh relace, plochu, každý způsob psaní kódu do
                 klávesnice, zda jej lze použít (případně proč ne), a který
                 program použije (o nic nežádá, nic nepíše)
-  --version     vypíše verzi programu
+)";
+inline constexpr std::string_view kUsageEnd = R"(  --version     vypíše verzi programu
   --help        vypíše tuto nápovědu
 
-Port n je /dev/ttyUSB<n>, /dev/ttyACM<n> nebo /dev/ttyS<n> (první, který
+)";
+inline constexpr std::string_view kPortNamesLinux =
+    R"(Port n je /dev/ttyUSB<n>, /dev/ttyACM<n> nebo /dev/ttyS<n> (první, který
 existuje). Je-li nastavena proměnná VM4417_PORT_DIR, je port n odkaz
 $VM4417_PORT_DIR/COM<n> na libovolné sériové zařízení.
+)";
+inline constexpr std::string_view kPortNamesWindows =
+    R"(Port n je \\.\COM<n>, číslo, které Správce zařízení ukazuje ve skupině
+„Porty (COM a LPT)“. Program je okenní: vypisuje do konzole, ze které byl
+spuštěn, nebo do souboru či roury, kam výpis přesměrujete. Aby příkazový
+řádek počkal na konec výpisu, spusťte jej takto:
+  start /wait vm4417.exe --list-ports
 )";
 
 }  // namespace vm4417::text

@@ -7,16 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Status.h"
+#include "PortAdvice.h"
 #include "TermiosSerial.h"
 
 namespace vm4417 {
-
-struct PortReport {
-    std::uint8_t number = 0;
-    std::string path;  // the device the number means, or a link that leads nowhere
-    Status status;     // Ok when the program could open the port
-};
 
 // Ports 0 to 255 in order. Numbers whose names do not exist at all are left
 // out; a link that leads nowhere is reported as missing. Each port is checked

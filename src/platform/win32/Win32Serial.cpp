@@ -172,6 +172,31 @@ Handle ClaimPortNumber(std::uint8_t number, Steps& steps) {
     return claim;
 }
 
+// The device of port n, unshared; no handle unless it is a character device.
+Handle OpenDevice(std::uint8_t number, Steps& steps) {
+    const std::wstring name = Win32SerialPorts::DeviceName(number);
+    Handle port(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!port.valid()) {
+        steps.Note("CreateFileW " + win32::Utf8(name), GetLastError());
+        return Handle();
+    }
+    SetLastError(NO_ERROR);
+    const DWORD type = GetFileType(port.get());
+    const DWORD error = GetLastError();
+    // Wine opens a COM name whose link leads nowhere; asking that handle for
+    // its type fails (where a real device of no known type would answer).
+    if (type == FILE_TYPE_UNKNOWN && error != NO_ERROR) {
+        steps.Note(Fault::Missing, win32::ErrorText("GetFileType " + win32::Utf8(name), error));
+        return Handle();
+    }
+    if (type != FILE_TYPE_CHAR) {
+        steps.Note(Fault::WrongKind, "CreateFileW " + win32::Utf8(name) + ": not a serial device");
+        return Handle();
+    }
+    return port;
+}
+
 bool ApplyLine(HANDLE port, const LineSettings& line, Steps& steps) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
@@ -221,21 +246,23 @@ std::wstring Win32SerialPorts::MutexName(std::uint8_t number) {
     return L"Global\\vm4417-COM" + std::to_wstring(number);
 }
 
+Status Win32SerialPorts::CheckPort(std::uint8_t number) const {
+    Steps steps;
+    const Handle claim = ClaimPortNumber(number, steps);
+    if (!claim.valid()) return steps.status();
+    const Handle port = OpenDevice(number, steps);
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (port.valid() && !GetCommState(port.get(), &dcb)) steps.Note("GetCommState", GetLastError());
+    return steps.status();
+}
+
 OpenedLine Win32SerialPorts::Open(std::uint8_t number, const PortConfig& config) {
     Steps steps;
     Handle claim = ClaimPortNumber(number, steps);
     if (!claim.valid()) return {nullptr, steps.status()};
-    const std::wstring name = DeviceName(number);
-    Handle port(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!port.valid()) {
-        steps.Note("CreateFileW " + win32::Utf8(name), GetLastError());
-        return {nullptr, steps.status()};
-    }
-    if (GetFileType(port.get()) != FILE_TYPE_CHAR) {
-        steps.Note(Fault::WrongKind, "CreateFileW " + win32::Utf8(name) + ": not a serial device");
-        return {nullptr, steps.status()};
-    }
+    Handle port = OpenDevice(number, steps);
+    if (!port.valid()) return {nullptr, steps.status()};
     // Every step is tried; under Wine a COM name whose device is missing
     // opens, and only these calls fail.
     const HANDLE h = port.get();

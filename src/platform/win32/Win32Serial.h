@@ -12,6 +12,11 @@ namespace vm4417 {
 class Win32SerialPorts final : public SerialPorts {
 public:
     OpenedLine Open(std::uint8_t number, const PortConfig& config) override;
+    // Whether Open could use port `number`: the same claim on the number,
+    // the same CreateFileW and the device's line settings read (not
+    // changed); everything is closed again at once, the modem lines
+    // untouched.
+    Status CheckPort(std::uint8_t number) const;
 
     // \\.\COM<n>: the prefix works for every number, not only above 9.
     static std::wstring DeviceName(std::uint8_t number);

@@ -6,14 +6,17 @@
 
 #include <iostream>
 
-#include "CommandLine.h"
 #include "Pictures.h"
 #include "Program.h"
+#include "SystemCommandLine.h"
 
 int main(int argc, char* argv[]) {
-    const auto action = vm4417::ui::ParseCommandLine(argc, argv);
-    if (action != vm4417::ui::CommandLineAction::Window) {
-        return vm4417::ui::RunCommandLineAction(action, std::cout, std::cerr);
+    const auto action = vm4417::ParseCommandLine(argc, argv);
+    if (action != vm4417::CommandLineAction::Window) {
+        const auto outcome = vm4417::RunCommandLineAction(action, vm4417::ui::SystemCommandLine());
+        std::cout << outcome.out;
+        std::cerr << outcome.err;
+        return outcome.exitStatus;
     }
     QApplication application(argc, argv);
     application.setWindowIcon(vm4417::ui::ProgramIcon());

@@ -1,0 +1,51 @@
+#pragma once
+// The command line: a few options that answer at once, without a window and
+// without a display. The options, their texts and their exit statuses are
+// the same on every system; each system adds its help text and its port
+// list, and writes the outcome where its standard output is. Anything else
+// is left to the toolkit and the window.
+//
+// Text, not streams: the Windows program has no other use for iostreams,
+// whose static runtime would make its exe about two and a half times as
+// large.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vm4417 {
+
+enum class CommandLineAction {
+    Window,     // no option of ours: start the program's window
+    Help,       // --help, -h
+    Version,    // --version
+    ListPorts,  // --list-ports
+    CheckTyping,  // --check-typing (where the system has ways to choose from)
+    Misuse,     // an option of ours with something after it
+};
+
+CommandLineAction ParseCommandLine(int argc, const char* const argv[]);
+
+// What differs between the systems.
+struct CommandLineSystem {
+    std::string usage;                      // the whole --help text
+    std::function<std::string()> portList;  // the --list-ports text
+    // The --check-typing text; none where typing has only one way.
+    std::function<std::string()> typingReport;
+};
+
+// "Použití: <program> [volba]", the options with the system's own among
+// them, then the system's paragraph on what a port number means.
+std::string UsageText(std::string_view program, std::string_view systemOptions,
+                      std::string_view portNames);
+
+struct CommandLineOutcome {
+    int exitStatus = 0;
+    std::string out;  // for standard output, UTF-8 with LF line ends
+    std::string err;  // for standard error
+};
+
+// Runs any action but Window.
+CommandLineOutcome RunCommandLineAction(CommandLineAction action, const CommandLineSystem& system);
+
+}  // namespace vm4417
