@@ -9,6 +9,7 @@
 #include "TForm2.h"
 #include "Texts.h"
 #include "UiFont.h"
+#include "WindowScale.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,10 @@
 #include <QSet>
 #include <QSize>
 #include <QString>
+#include <QTest>
 #include <QWidget>
 
+#include <cstdio>
 #include <iterator>
 #include <ostream>
 #include <string>
@@ -266,6 +269,57 @@ TEST(MainWindowLayout, EveryTextFitsNothingOverlapsEverythingInside) {
     form.SetText(vm4417::Control::BitBtn8, std::string(vm4417::text::kStop));
     QWidget* demo = form.Widget(vm4417::Control::BitBtn8);
     EXPECT_LE(NeededWidth(demo), demo->width());
+}
+
+// The box around every pixel of `rgb` (0 x 0: none).
+QSize BoundsOf(const QImage& image, QRgb rgb) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFFu) == (rgb & 0xFFFFFFu)) box |= QRect(x, y, 1, 1);
+    return box.size();
+}
+
+// Measured on the screen: the window inside the available area, drawn at
+// 100 % or more, its pictures as large as their art at the scale in use and
+// the lit indicator without its greyed twin.
+TEST(MainWindowOnScreen, LiesInsideTheScreenWithItsPicturesAtItsScale) {
+    TForm1 form;
+    form.SetVisible(vm4417::Control::Image2, true);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::qWait(200);
+    QScreen* screen = form.screen();
+    const qreal ratio = screen->devicePixelRatio();
+    const int dpi = qRound(96 * ratio);
+    std::printf("screen %dx%d, drawn at %d dpi\n", screen->geometry().width(),
+                screen->geometry().height(), dpi);
+    EXPECT_GE(dpi, 96);
+    EXPECT_TRUE(screen->availableGeometry().contains(form.frameGeometry()));
+    const struct {
+        vm4417::Control control;
+        Glyph glyph;
+        QRgb colour;
+    } pictures[] = {
+        {vm4417::Control::SpeedButton1, Glyph::MakerInfo, qRgb(255, 0, 0)},
+        {vm4417::Control::Image2, Glyph::LedOn, qRgb(0, 255, 0)},
+    };
+    for (const auto& picture : pictures) {
+        const QWidget* widget = form.Widget(picture.control);
+        SCOPED_TRACE(widget->objectName().toStdString());
+        const QImage shot = screen
+                                ->grabWindow(form.winId(), widget->x(), widget->y(),
+                                             widget->width(), widget->height())
+                                .toImage();
+        const QSize art = BoundsOf(GlyphStripImage(picture.glyph).copy(0, 0, kCellSize, kCellSize),
+                                   picture.colour);
+        const QSize seen = BoundsOf(shot, picture.colour);
+        EXPECT_NEAR(seen.width(), vm4417::ScaledPixels(art.width(), dpi), 1);
+        EXPECT_NEAR(seen.height(), vm4417::ScaledPixels(art.height(), dpi), 1);
+        if (picture.control == vm4417::Control::Image2) {
+            EXPECT_EQ(BoundsOf(shot, qRgb(128, 128, 128)), QSize(0, 0)) << "the greyed twin shows";
+        }
+    }
 }
 
 TEST(TForm2, EveryLabelShowsItsWholeTextInsideTheWindowWithoutOverlap) {

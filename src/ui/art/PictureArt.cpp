@@ -369,6 +369,22 @@ Image LedLitStrip() {
     return Strip(normal, WashedCell(normal));
 }
 
+Image LedCrop(const Image& strip) { return strip.Copy(0, 0, kCellSize + 1, kCellSize); }
+
+Image ScaledNearest(const Image& image, int dpi) {
+    constexpr int kDesign = 96;
+    auto scaled = [dpi](int pixels) { return (pixels * dpi + kDesign / 2) / kDesign; };
+    // Each output pixel takes the art pixel under its centre.
+    auto source = [dpi](int pixel, int limit) {
+        return std::min(limit - 1, ((2 * pixel + 1) * kDesign) / (2 * dpi));
+    };
+    Image out(scaled(image.width), scaled(image.height), kTransparent);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x)
+            out.Set(x, y, image.At(source(x, image.width), source(y, image.height)));
+    return out;
+}
+
 Image ButtonStrip(Glyph glyph) {
     // The LED buttons show the indicator itself, greyed the same way, so a
     // disabled LED button still shows which LED state it stands for.

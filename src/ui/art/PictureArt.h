@@ -70,6 +70,16 @@ private:
 // LED indicator strips, 32 x 16, opaque, on the olive background.
 Image LedDarkStrip();
 Image LedLitStrip();
+// What the 17 x 17 indicator control shows of a strip at the design's size:
+// the first cell and the first column of the second, which is background,
+// 17 x 16 (the control's last row is the window's face).
+Image LedCrop(const Image& strip);
+// `image` enlarged (or reduced) by dpi / 96 with nearest-neighbour
+// sampling, to the nearest whole pixel: every pixel keeps one of the art's
+// colours, so the pixel art stays sharp. At whole factors (192, 288) each
+// art pixel becomes an equal square; in between, some art pixels get one
+// pixel more than their neighbours.
+Image ScaledNearest(const Image& image, int dpi);
 // The raw 32 x 16 two-cell strip of a button glyph, olive background kept.
 Image ButtonStrip(Glyph glyph);
 // The same with the background made transparent.

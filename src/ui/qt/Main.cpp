@@ -9,6 +9,7 @@
 #include "Pictures.h"
 #include "Program.h"
 #include "SystemCommandLine.h"
+#include "WindowPlacement.h"
 
 int main(int argc, char* argv[]) {
     const auto action = vm4417::ParseCommandLine(argc, argv);
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
         std::cerr << outcome.err;
         return outcome.exitStatus;
     }
+    vm4417::ui::FitScaleToScreen(argc, argv);
     QApplication application(argc, argv);
     application.setWindowIcon(vm4417::ui::ProgramIcon());
     vm4417::ui::Program program(argc > 0 ? argv[0] : "vm4417");

@@ -30,14 +30,21 @@ QImage LedDarkImage();
 QImage LedLitImage();
 QPixmap LedDarkPicture();
 QPixmap LedLitPicture();
+// What the indicator control shows (art::LedCrop) for a screen of
+// `devicePixelRatio`: enlarged by nearest neighbour to whole device pixels,
+// so that Qt draws it pixel for pixel instead of smoothing it.
+QPixmap LedCropPicture(const QImage& strip, qreal devicePixelRatio);
 
 // The raw 32 x 16 two-cell strip of a button glyph, olive background kept.
 QImage GlyphStripImage(Glyph glyph);
 QPixmap GlyphStrip(Glyph glyph);
 
 // 16 x 16 button icon: QIcon::Normal from the first cell, QIcon::Disabled
-// from the second, the background transparent.
-QIcon ButtonIcon(Glyph glyph);
+// from the second, the background transparent; also enlarged by nearest
+// neighbour for the usual screen scales (125 % to 300 %), which Qt then
+// takes as they are instead of smoothing the 16-pixel art.
+// `devicePixelRatio` adds the pixmaps for a screen of that scale.
+QIcon ButtonIcon(Glyph glyph, qreal devicePixelRatio = 1);
 
 // The program's icon (a reader pad with a chip tag and a lit LED), drawn for
 // 16, 32 and 48 pixels; ProgramIconImage draws any size >= 16 with a

@@ -58,9 +58,10 @@ QWidget* MakeLabel(const ControlEntry& entry, QWidget* parent) {
 
 QWidget* MakePicture(const ControlEntry& entry, QWidget* parent) {
     auto* picture = new QLabel(parent);
-    // The 32 x 16 strip is drawn unscaled from the top-left corner; the
-    // control shows the first cell and one column of the second.
-    picture->setPixmap(entry.id == Control::Image1 ? LedDarkPicture() : LedLitPicture());
+    // From the top-left corner: the first cell and one column of the second,
+    // pixel for pixel at the screen's scale.
+    picture->setPixmap(LedCropPicture(entry.id == Control::Image1 ? LedDarkImage() : LedLitImage(),
+                                      parent->devicePixelRatioF()));
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picture->setScaledContents(false);
     return picture;
@@ -86,7 +87,8 @@ QWidget* MakeBevel(QWidget* parent) {
 }
 
 QWidget* MakeBitBtn(const ControlEntry& entry, QWidget* parent) {
-    auto* button = new QPushButton(ButtonIcon(GlyphOf(entry.id)), Q(entry.text), parent);
+    auto* button = new QPushButton(ButtonIcon(GlyphOf(entry.id), parent->devicePixelRatioF()),
+                                   Q(entry.text), parent);
     button->setIconSize(QSize(kCellSize, kCellSize));
     button->setAutoDefault(false);
     return button;
@@ -94,7 +96,7 @@ QWidget* MakeBitBtn(const ControlEntry& entry, QWidget* parent) {
 
 QWidget* MakeSpeedButton(QWidget* parent) {
     auto* button = new QToolButton(parent);
-    button->setIcon(ButtonIcon(Glyph::MakerInfo));
+    button->setIcon(ButtonIcon(Glyph::MakerInfo, parent->devicePixelRatioF()));
     button->setIconSize(QSize(kCellSize, kCellSize));
     // It never takes the focus, so pressing it leaves the counter field alone.
     button->setFocusPolicy(Qt::NoFocus);

@@ -9,6 +9,7 @@
 #include "Texts.h"
 #include "WinFont.h"
 #include "WinPictures.h"
+#include "WindowFit.h"
 #include "win32/WideText.h"
 
 namespace vm4417::ui {
@@ -19,6 +20,7 @@ using win32::Utf8;
 using win32::Wide;
 
 constexpr wchar_t kClassName[] = L"VM4417TForm1";
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr UINT kStartupMessage = WM_APP + 1;
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT_PTR kTimer2Id = 2;
@@ -109,8 +111,6 @@ LRESULT CALLBACK CentreNewBox(int code, WPARAM wParam, LPARAM lParam) {
 TForm1::TForm1() : statusColour_(GetSysColor(COLOR_BTNFACE)) {
     faceBrush_ = GetSysColorBrush(COLOR_BTNFACE);
     statusBrush_ = CreateSolidBrush(statusColour_);
-    ledDark_ = MakeBitmap(art::LedDarkStrip());
-    ledLit_ = MakeBitmap(art::LedLitStrip());
 }
 
 TForm1::~TForm1() {
@@ -129,31 +129,31 @@ bool TForm1::Create(HINSTANCE instance) {
     bigIcon_ = MakeProgramIcon(GetSystemMetrics(SM_CXICON));
     smallIcon_ = MakeProgramIcon(GetSystemMetrics(SM_CXSMICON));
     RegisterRoutedClass<TForm1>(instance, kClassName, bigIcon_, smallIcon_);
-    window_ = CreateWindowExW(0, kClassName, Wide(text::kCaption).c_str(),
-                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                              kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
+    window_ = CreateWindowExW(0, kClassName, Wide(text::kCaption).c_str(), kStyle, CW_USEDEFAULT,
+                              CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr,
+                              instance, this);
     if (window_ == nullptr) return false;
-    dpi_ = static_cast<int>(GetDpiForWindow(window_));
+    systemDpi_ = static_cast<int>(GetDpiForWindow(window_));
     BuildControls();
-    ChooseFont();
-    Layout();
     SetZOrder();
-
-    // Centred on the screen at the outer size the client area needs.
-    RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
-    AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, static_cast<UINT>(dpi_));
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT& work = monitor.rcWork;
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    // A screen smaller than the window keeps the title bar reachable.
-    SetWindowPos(window_, nullptr,
-                 std::max<int>(work.left, work.left + (work.right - work.left - width) / 2),
-                 std::max<int>(work.top, work.top + (work.bottom - work.top - height) / 2), width,
-                 height, SWP_NOZORDER | SWP_NOACTIVATE);
+    FitTo(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), POINT{}, true);
     return true;
+}
+
+// Draws the client area at the monitor's scale, or smaller when the window
+// would not fit the monitor's work area, and puts the window inside it:
+// centred, or as near `wanted` as fits.
+void TForm1::FitTo(HMONITOR monitor, POINT wanted, bool centre) {
+    dpi_ = FittingWindowDpi(monitor, systemDpi_, PixelSize{kClientWidth, kClientHeight}, kStyle);
+    ChooseFont();
+    MakePictures();
+    Layout();
+    const PixelSize frame = FrameSize(kStyle, systemDpi_);
+    const SIZE outer{Scale(kClientWidth) + frame.width, Scale(kClientHeight) + frame.height};
+    const RECT work = WorkArea(monitor);
+    const POINT at = centre ? Centred(work, outer) : PlaceInside(work, outer, wanted);
+    SetWindowPos(window_, nullptr, at.x, at.y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window_, nullptr, TRUE);
 }
 
 void TForm1::Show(int showCommand) {
@@ -187,10 +187,6 @@ HWND TForm1::MakeControl(const ControlEntry& entry) {
         case ControlKind::Picture: return make(WC_STATICW, SS_OWNERDRAW);
         case ControlKind::SpeedButton: {
             HWND button = make(WC_BUTTONW, BS_PUSHBUTTON);
-            HIMAGELIST images = MakeButtonImages(GlyphOf(entry.id));
-            buttonImages_[entry.id] = images;
-            BUTTON_IMAGELIST list{images, {0, 0, 0, 0}, BUTTON_IMAGELIST_ALIGN_CENTER};
-            SendMessageW(button, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list));
             SetWindowSubclass(button, &NoFocusButtonProc, 1, 0);
             return button;
         }
@@ -206,14 +202,8 @@ HWND TForm1::MakeControl(const ControlEntry& entry) {
             // Drawn here (an etched frame on the face colour), since an
             // etched static leaves its inside unpainted.
             return make(WC_STATICW, SS_OWNERDRAW);
-        case ControlKind::BitBtn: {
-            HWND button = make(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, text.c_str());
-            HIMAGELIST images = MakeButtonImages(GlyphOf(entry.id));
-            buttonImages_[entry.id] = images;
-            BUTTON_IMAGELIST list{images, {4, 0, 0, 0}, BUTTON_IMAGELIST_ALIGN_LEFT};
-            SendMessageW(button, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list));
-            return button;
-        }
+        case ControlKind::BitBtn:
+            return make(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, text.c_str());
         case ControlKind::CheckBox: {
             HWND box = make(WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0, text.c_str());
             SendMessageW(box, BM_SETCHECK, entry.checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -304,6 +294,28 @@ std::vector<std::string> TForm1::TextsThatDoNotFit() const {
     }
     ReleaseDC(window_, dc);
     return tight;
+}
+
+// The pictures at the scale of the client area. A button keeps the handle
+// of its image list, so the old list goes only after the new one is set.
+void TForm1::MakePictures() {
+    for (const ControlEntry& entry : Form1Controls()) {
+        const bool speedButton = entry.kind == ControlKind::SpeedButton;
+        if (!speedButton && entry.kind != ControlKind::BitBtn) continue;
+        HIMAGELIST images = MakeButtonImages(GlyphOf(entry.id), dpi_);
+        const UINT align =
+            speedButton ? BUTTON_IMAGELIST_ALIGN_CENTER : BUTTON_IMAGELIST_ALIGN_LEFT;
+        BUTTON_IMAGELIST list{images, {speedButton ? 0 : Scale(4), 0, 0, 0}, align};
+        SendMessageW(controls_.at(entry.id), BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list));
+        if (const auto old = buttonImages_.find(entry.id); old != buttonImages_.end()) {
+            ImageList_Destroy(old->second);
+        }
+        buttonImages_[entry.id] = images;
+    }
+    if (ledDark_ != nullptr) DeleteObject(ledDark_);
+    if (ledLit_ != nullptr) DeleteObject(ledLit_);
+    ledDark_ = MakeLedBitmap(art::LedDarkStrip(), dpi_);
+    ledLit_ = MakeLedBitmap(art::LedLitStrip(), dpi_);
 }
 
 void TForm1::Layout() {
@@ -432,14 +444,16 @@ void TForm1::OnDrawItem(const DRAWITEMSTRUCT& item) {
     }
 }
 
-// The 32 x 16 strip drawn unscaled from the top-left corner: the 17-pixel
-// control shows the first cell and one column of the second.
+// The indicator's crop, already at the window's scale, from the top-left
+// corner on the face colour.
 void TForm1::DrawPicture(const DRAWITEMSTRUCT& item, Control picture) {
     FillRect(item.hDC, &item.rcItem, faceBrush_);
+    const HBITMAP bitmap = picture == Control::Image1 ? ledDark_ : ledLit_;
+    BITMAP size{};
+    GetObjectW(bitmap, sizeof size, &size);
     HDC memory = CreateCompatibleDC(item.hDC);
-    const HGDIOBJ old = SelectObject(memory, picture == Control::Image1 ? ledDark_ : ledLit_);
-    const int width = std::min<int>(item.rcItem.right - item.rcItem.left, 2 * art::kCellSize);
-    BitBlt(item.hDC, 0, 0, width, art::kCellSize, memory, 0, 0, SRCCOPY);
+    const HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(item.hDC, 0, 0, size.bmWidth, size.bmHeight, memory, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     DeleteDC(memory);
 }
@@ -464,12 +478,13 @@ LRESULT TForm1::OnControlColour(HDC dc, HWND) {
     return reinterpret_cast<LRESULT>(faceBrush_);
 }
 
+// Moved to a monitor of another scale (or the scale changed): Windows
+// suggests the window scaled by the same factor; the window instead takes
+// the scale that fits the new monitor, at the suggested place.
 void TForm1::OnDpiChanged(WPARAM wParam, const RECT& suggested) {
-    dpi_ = HIWORD(wParam);
-    ChooseFont();
-    Layout();
-    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    systemDpi_ = HIWORD(wParam);
+    FitTo(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST),
+          POINT{suggested.left, suggested.top}, false);
 }
 
 Control TForm1::ControlOf(HWND control) const {
@@ -628,7 +643,7 @@ void TForm1::ShowConversionErrorBox(const std::string& caption, const std::strin
 }
 
 void TForm1::ShowMakerInformation() {
-    TForm2 form(instance_, window_, fontFace_, dpi_, bigIcon_, smallIcon_);
+    TForm2 form(instance_, window_, fontFace_, systemDpi_, bigIcon_, smallIcon_);
     form.ShowModal();
 }
 

@@ -44,6 +44,11 @@ public:
     HWND ControlHandle(Control control) const { return controls_.at(control); }
     bool StartupDone() const { return startupStarted_; }
     const std::wstring& FontFace() const { return fontFace_; }
+    // The scale the client area is drawn at and the scale of the monitor
+    // the window is on, in dots per inch (96 = the design's size). They
+    // differ when the window at the monitor's scale would not fit it.
+    int Dpi() const { return dpi_; }
+    int SystemDpi() const { return systemDpi_; }
     // The controls whose text does not fit them in the chosen font.
     std::vector<std::string> TextsThatDoNotFit() const;
 
@@ -89,7 +94,9 @@ private:
     HWND MakeControl(const ControlEntry& entry);
     void SetZOrder();
     void ChooseFont();
+    void MakePictures();
     void Layout();
+    void FitTo(HMONITOR monitor, POINT wanted, bool centre);
     void DrawPicture(const DRAWITEMSTRUCT& item, Control picture);
     void DrawStatusPanel(const DRAWITEMSTRUCT& item);
     void StartupWhenActive();
@@ -113,6 +120,7 @@ private:
     std::wstring fontFace_;
     HBRUSH faceBrush_ = nullptr;
     int dpi_ = 96;
+    int systemDpi_ = 96;
 
     std::wstring statusText_;
     COLORREF statusColour_ = 0;

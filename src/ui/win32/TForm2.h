@@ -13,7 +13,8 @@ namespace vm4417::ui {
 
 class TForm2 {
 public:
-    TForm2(HINSTANCE instance, HWND owner, std::wstring fontFace, int dpi, HICON bigIcon,
+    // `systemDpi`: the scale of the owner's monitor, in dots per inch.
+    TForm2(HINSTANCE instance, HWND owner, std::wstring fontFace, int systemDpi, HICON bigIcon,
            HICON smallIcon);
     ~TForm2();
     TForm2(const TForm2&) = delete;
@@ -27,6 +28,8 @@ private:
     friend LRESULT CALLBACK RoutedWindowProc<TForm2>(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void BuildLabels();
+    void FitTo(HMONITOR monitor, POINT wanted, bool centre);
+    void LayoutLabels();
     LRESULT OnControlColour(HDC dc, HWND label);
     void OnClose();
     int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
@@ -34,7 +37,8 @@ private:
     HINSTANCE instance_;
     HWND owner_;
     std::wstring fontFace_;
-    int dpi_;
+    int systemDpi_;
+    int dpi_ = 96;
     HICON bigIcon_;
     HICON smallIcon_;
     HWND window_ = nullptr;

@@ -42,11 +42,13 @@ HICON MakeIcon(const art::Image& image) {
 
 HICON MakeProgramIcon(int size) { return MakeIcon(art::ProgramIcon(size)); }
 
-HIMAGELIST MakeButtonImages(art::Glyph glyph) {
+HIMAGELIST MakeButtonImages(art::Glyph glyph, int dpi) {
     const art::Image strip = art::TransparentButtonStrip(glyph);
-    const art::Image normal = strip.Copy(0, 0, art::kCellSize, art::kCellSize);
-    const art::Image greyed = strip.Copy(art::kCellSize, 0, art::kCellSize, art::kCellSize);
-    HIMAGELIST list = ImageList_Create(art::kCellSize, art::kCellSize, ILC_COLOR32, 6, 0);
+    const art::Image normal =
+        art::ScaledNearest(strip.Copy(0, 0, art::kCellSize, art::kCellSize), dpi);
+    const art::Image greyed =
+        art::ScaledNearest(strip.Copy(art::kCellSize, 0, art::kCellSize, art::kCellSize), dpi);
+    HIMAGELIST list = ImageList_Create(normal.width, normal.height, ILC_COLOR32, 6, 0);
     HICON normalIcon = MakeIcon(normal);
     HICON greyedIcon = MakeIcon(greyed);
     // Order of the button states: normal, hot, pressed, disabled, default,
@@ -57,6 +59,10 @@ HIMAGELIST MakeButtonImages(art::Glyph glyph) {
     DestroyIcon(normalIcon);
     DestroyIcon(greyedIcon);
     return list;
+}
+
+HBITMAP MakeLedBitmap(const art::Image& strip, int dpi) {
+    return MakeBitmap(art::ScaledNearest(art::LedCrop(strip), dpi));
 }
 
 }  // namespace vm4417::ui

@@ -14,7 +14,11 @@ HBITMAP MakeBitmap(const art::Image& image);
 // An icon of the program at `size` x `size` pixels.
 HICON MakeProgramIcon(int size);
 // A button image list: the glyph's normal cell for every state but the
-// disabled one, which gets the greyed cell; the background transparent.
-HIMAGELIST MakeButtonImages(art::Glyph glyph);
+// disabled one, which gets the greyed cell; the background transparent;
+// the art enlarged to `dpi` (96 = as designed) by nearest neighbour.
+HIMAGELIST MakeButtonImages(art::Glyph glyph, int dpi);
+// What the LED indicator control shows of `strip` (art::LedCrop), enlarged
+// to `dpi` the same way.
+HBITMAP MakeLedBitmap(const art::Image& strip, int dpi);
 
 }  // namespace vm4417::ui
