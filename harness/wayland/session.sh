@@ -18,7 +18,7 @@
 #   start_program BUILD NAME=VALUE...
 #                           the program in $S/work, with typing and the
 #                           daily log on, in the given environment; its
-#                           output in $S/app.log
+#                           output in $S/app.log (or $S/$APP_LOG.log)
 
 SESSION_USER=
 S=
@@ -88,6 +88,7 @@ session_end() {
 start_reader() {
     local build=$1
     as_user mkdir -p "$S/ports" "$S/work"
+    rm -f "$S/chips"
     as_user mkfifo "$S/chips"
     spawn reader bash -c "exec '$build/reader-sim' --dir '$S/ports' --port 3 --stdin <'$S/chips'"
     exec 7>"$S/chips"
@@ -96,6 +97,15 @@ start_reader() {
 
 chip() { echo "$1" >&7; }
 
+# A program that was killed leaves the simulator's pseudo-terminal in
+# exclusive mode (the simulator keeps it open, so it is never closed for the
+# last time); a program started after it needs a reader of its own.
+stop_reader() {
+    exec 7>&-
+    pkill -u "$SESSION_USER" -x reader-sim || true
+    wait_for 10 bash -c "! pgrep -u $SESSION_USER -x reader-sim >/dev/null"
+}
+
 # Settings: the reader on COM3, captures typed as keys, LED off after each
 # capture, each capture in the daily log, no sound.
 start_program() {
@@ -103,5 +113,5 @@ start_program() {
     shift
     printf '\x03\x00\x00\x01\x01\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' >"$S/work/VM4417.INI"
     chown "$SESSION_USER:" "$S/work/VM4417.INI"
-    spawn app env -C "$S/work" VM4417_PORT_DIR="$S/ports" "$@" "$build/vm4417"
+    spawn "${APP_LOG:-app}" env -C "$S/work" VM4417_PORT_DIR="$S/ports" "$@" "$build/vm4417"
 }
