@@ -31,7 +31,7 @@ std::string PortList() {
 }
 
 CommandLineSystem WindowsCommandLine() {
-    return {UsageText("vm4417.exe", {}, text::kPortNamesWindows), PortList};
+    return {UsageText("vm4417.exe", {}, text::kPortNamesWindows), PortList, {}};
 }
 
 }  // namespace
