@@ -10,6 +10,15 @@
 #   spawn NAME CMD...       the same in the background, output in $S/NAME.log
 #   wait_for SECONDS CMD... until CMD succeeds (0) or the time is up (1)
 #   session_end             stops everything USER runs, removes $S
+#
+# and for the program under test, run as the session's user:
+#   start_reader BUILD      a simulated reader on COM3 in $S/ports; `chip`
+#                           makes it send a frame
+#   chip CODE               a chip with this 14-character code touches it
+#   start_program BUILD NAME=VALUE...
+#                           the program in $S/work, with typing and the
+#                           daily log on, in the given environment; its
+#                           output in $S/app.log
 
 SESSION_USER=
 S=
@@ -20,12 +29,19 @@ session_begin() {
         useradd --system --no-create-home --home-dir /nonexistent \
             --shell /usr/sbin/nologin "$SESSION_USER"
     fi
+    # Xwayland, started by the user's compositor, would otherwise make the
+    # shared socket folder its own, and no other user's X server could
+    # start.
+    mkdir -p /tmp/.X11-unix
+    chown root:root /tmp/.X11-unix
+    chmod 1777 /tmp/.X11-unix
     # A session left by an earlier run that was killed.
     pkill -KILL -u "$SESSION_USER" 2>/dev/null || true
+    # The folder belongs to the session's user, so that its programs can
+    # write their files there too.
     S=$(mktemp -d /tmp/vm4417-session.XXXXXX)
-    chmod 755 "$S"
     mkdir -m 700 "$S/rt" "$S/home"
-    chown "$SESSION_USER:" "$S/rt" "$S/home"
+    chown -R "$SESSION_USER:" "$S"
     trap session_end EXIT
     SESSION_ENV=(
         HOME="$S/home" USER="$SESSION_USER" LOGNAME="$SESSION_USER"
@@ -67,4 +83,25 @@ session_end() {
     wait 2>/dev/null
     [[ -n "${KEEP_SESSION:-}" ]] && echo "session folder kept: $S" >&2 || rm -rf "$S"
     SESSION_USER=
+}
+
+start_reader() {
+    local build=$1
+    as_user mkdir -p "$S/ports" "$S/work"
+    as_user mkfifo "$S/chips"
+    spawn reader bash -c "exec '$build/reader-sim' --dir '$S/ports' --port 3 --stdin <'$S/chips'"
+    exec 7>"$S/chips"
+    wait_for 10 test -e "$S/ports/COM3"
+}
+
+chip() { echo "$1" >&7; }
+
+# Settings: the reader on COM3, captures typed as keys, LED off after each
+# capture, each capture in the daily log, no sound.
+start_program() {
+    local build=$1
+    shift
+    printf '\x03\x00\x00\x01\x01\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' >"$S/work/VM4417.INI"
+    chown "$SESSION_USER:" "$S/work/VM4417.INI"
+    spawn app env -C "$S/work" VM4417_PORT_DIR="$S/ports" "$@" "$build/vm4417"
 }

@@ -88,6 +88,47 @@ inline constexpr std::string_view kPortFailed = "port nelze otevřít";
 inline constexpr std::string_view kPortListHeader = "Port   Zařízení                 Stav";
 inline constexpr std::string_view kNoPortsFound = "Žádné číslo portu 0 až 255 nevede k zařízení.";
 
+// Typing on the desktop: vm4417 --check-typing, and what the status bar and
+// standard error say when typing cannot reach every application.
+inline constexpr std::string_view kTypingSession = "Relace: ";
+inline constexpr std::string_view kTypingDesktop = ", plocha: ";
+inline constexpr std::string_view kTypingUnknown = "neznámá";
+inline constexpr std::string_view kTypingListHeader = "Způsob psaní                     Stav";
+inline constexpr std::string_view kTypingXTest = "XTest (X11)";
+inline constexpr std::string_view kTypingVirtualKeyboard = "virtuální klávesnice (Wayland)";
+inline constexpr std::string_view kTypingPortal = "portál RemoteDesktop (Wayland)";
+inline constexpr std::string_view kTypingChosen = "Program použije: ";
+inline constexpr std::string_view kTypingNone =
+    "žádný; zachycené kódy se vypíší v okně s hlášením „Chyba při zápisu do klávesnice“";
+inline constexpr std::string_view kTypingOnlyXNote = "; dojde jen do aplikací X11";
+// The status bar has room for one short line; standard error gets the why.
+inline constexpr std::string_view kTypingOnlyX =
+    "Kód čipu dojde jen do aplikací X11; náprava: relace X11 (Xorg), nebo nainstalujte "
+    "xdg-desktop-portal";
+inline constexpr std::string_view kTypingOnlyXFix =
+    "plocha Wayland nenabízí virtuální klávesnici ani portál RemoteDesktop; portál dodává "
+    "balíček xdg-desktop-portal s portálem plochy (xdg-desktop-portal-gnome, "
+    "xdg-desktop-portal-kde); podrobnosti vypíše vm4417 --check-typing";
+inline constexpr std::string_view kTypingRefused =
+    "Psaní do klávesnice nebylo povoleno; program se znovu zeptá, až volbu "
+    "„Kód čipu do klávesnice“ znovu zapnete";
+inline constexpr std::string_view kTypingSetupFailed = "Psaní do klávesnice nelze připravit";
+
+// Typing through the RemoteDesktop portal (GNOME, KDE Plasma): what the
+// sink reports; the system's own words follow in parentheses where it gave any.
+inline constexpr std::string_view kPortalNoBus = "sezení nemá sběrnici D-Bus";
+inline constexpr std::string_view kPortalMissing = "portál RemoteDesktop není k dispozici";
+inline constexpr std::string_view kPortalNoKeyboard = "portál RemoteDesktop nenabízí klávesnici";
+inline constexpr std::string_view kPortalAsksEveryStart =
+    "klávesnice přes portál; plocha se ptá na svolení při každém spuštění";
+inline constexpr std::string_view kPortalRemembers =
+    "klávesnice přes portál; plocha se na svolení zeptá jednou a zapamatuje si je";
+inline constexpr std::string_view kPortalVersion = "verze portálu ";
+inline constexpr std::string_view kPortalRefused = "psaní přes portál nebylo povoleno";
+inline constexpr std::string_view kPortalClosed = "plocha ukončila sezení portálu";
+inline constexpr std::string_view kPortalGone = "portál opustil sběrnici D-Bus";
+inline constexpr std::string_view kPortalTokenNotSaved = "svolení nelze uložit";
+
 // vm4417 --help.
 inline constexpr std::string_view kUsage = R"(Použití: vm4417 [volba]
 Čtečka čipů na sériovém portu. Bez voleb otevře okno programu; nastavení
@@ -95,6 +136,10 @@ inline constexpr std::string_view kUsage = R"(Použití: vm4417 [volba]
 
   --list-ports  vypíše porty 0 až 255, které vedou k zařízení, a u každého,
                 zda jej lze použít, případně proč ne (nic jiného neotevře)
+  --check-typing
+                vypíše druh relace, plochu, každý způsob psaní kódu do
+                klávesnice, zda jej lze použít (případně proč ne), a který
+                program použije (o nic nežádá, nic nepíše)
   --version     vypíše verzi programu
   --help        vypíše tuto nápovědu
 

@@ -1,8 +1,13 @@
 // Typing through XTest into a window of the test's own on a private Xvfb,
 // with the real clock: what arrives is what a focused application receives.
 
-// GoogleTest before Xlib, whose macros (None, Bool) clash with its names.
+// GoogleTest and the program's headers before Xlib, whose macros (None,
+// Bool, Status) clash with their names.
 #include <gtest/gtest.h>
+
+#include "KeyTyping.h"
+#include "posix/SystemClock.h"
+#include "x11/XTestKeySink.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -15,10 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "KeyTyping.h"
 #include "XvfbServer.h"
-#include "posix/SystemClock.h"
-#include "x11/XTestKeySink.h"
 
 namespace vm4417 {
 namespace {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -199,6 +200,16 @@ bool XTestKeySink::Begin() {
         if (keysym && keycode == 0) complete = false;
     }
     return complete && !connection.link.broken;
+}
+
+WayCheck XTestKeySink::Check() {
+    const char* fromEnvironment = std::getenv("DISPLAY");
+    const std::string name =
+        !displayName_.empty() ? displayName_ : (fromEnvironment ? fromEnvironment : "");
+    if (name.empty()) return {false, "no X display (DISPLAY is not set)"};
+    if (Begin()) return {true, "X display " + name};
+    if (!connection_) return {false, "cannot open X display " + name + " with the XTest extension"};
+    return {false, "the keyboard map of X display " + name + " lacks a key the typing uses"};
 }
 
 bool XTestKeySink::Send(const KeyEvent& event) {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "KeySink.h"
+#include "typing/TypingWay.h"
 
 namespace vm4417 {
 
@@ -18,7 +18,10 @@ namespace vm4417 {
 // A missing display, a server without XTest or a server that goes away never
 // ends the process; Begin() and Send() return false instead, and a later
 // Begin() connects again. Meant for one thread (the UI thread).
-class XTestKeySink final : public KeySink {
+//
+// As a way of typing it needs no set-up: it is always ready, and each
+// capture's Begin() connects anew when the server went away.
+class XTestKeySink final : public TypingWay {
 public:
     // An empty name means the display named by $DISPLAY.
     explicit XTestKeySink(std::string displayName = {});
@@ -34,6 +37,13 @@ public:
     // it. False for a virtual-key code without a key, before a successful
     // Begin(), and when the server refused the event or is gone.
     bool Send(const KeyEvent& event) override;
+
+    // TypingWay
+    std::string Name() const override { return "XTest"; }
+    // Whether the display opens, has XTest and every key the typing uses.
+    WayCheck Check() override;
+    void Prepare() override {}
+    WayStatus Status() const override { return {WayState::Ready, {}}; }
 
 private:
     struct Connection;  // the display and the keycodes looked up on it

@@ -1,7 +1,11 @@
 #include "CommandLine.h"
 
+#include <QCoreApplication>
+
+#include <iostream>
 #include <string_view>
 
+#include "DesktopTyping.h"
 #include "PortAdvice.h"
 #include "Texts.h"
 #include "Version.h"
@@ -32,6 +36,17 @@ void ListPorts(std::ostream& out) {
     }
 }
 
+// Reports on typing without a window. The portal is asked over D-Bus, which
+// needs an application object (a plain one: no display is needed).
+void CheckTyping(std::ostream& out) {
+    int argc = 1;
+    char name[] = "vm4417";
+    char* argv[] = {name, nullptr};
+    const QCoreApplication application(argc, argv);
+    DesktopTyping typing(std::cerr);
+    typing.WriteReport(out);
+}
+
 }  // namespace
 
 CommandLineAction ParseCommandLine(int argc, const char* const argv[]) {
@@ -41,6 +56,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const argv[]) {
     if (option == "--help" || option == "-h") action = CommandLineAction::Help;
     if (option == "--version") action = CommandLineAction::Version;
     if (option == "--list-ports") action = CommandLineAction::ListPorts;
+    if (option == "--check-typing") action = CommandLineAction::CheckTyping;
     if (action != CommandLineAction::Window && argc > 2) return CommandLineAction::Misuse;
     return action;
 }
@@ -50,6 +66,7 @@ int RunCommandLineAction(CommandLineAction action, std::ostream& out, std::ostre
         case CommandLineAction::Help: out << text::kUsage; return 0;
         case CommandLineAction::Version: out << "vm4417 " << kProgramVersion << '\n'; return 0;
         case CommandLineAction::ListPorts: ListPorts(out); return 0;
+        case CommandLineAction::CheckTyping: CheckTyping(out); return 0;
         case CommandLineAction::Misuse: err << text::kUsage; return kExitUsage;
         case CommandLineAction::Window: break;
     }

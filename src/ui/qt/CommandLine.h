@@ -7,11 +7,12 @@
 namespace vm4417::ui {
 
 enum class CommandLineAction {
-    Window,     // no option of ours: start the program's window
-    Help,       // --help, -h
-    Version,    // --version
-    ListPorts,  // --list-ports
-    Misuse,     // an option of ours with something after it
+    Window,       // no option of ours: start the program's window
+    Help,         // --help, -h
+    Version,      // --version
+    ListPorts,    // --list-ports
+    CheckTyping,  // --check-typing
+    Misuse,       // an option of ours with something after it
 };
 
 CommandLineAction ParseCommandLine(int argc, const char* const argv[]);

@@ -1,5 +1,7 @@
 #include "Program.h"
 
+#include <QAbstractButton>
+
 #include <iostream>
 #include <random>
 
@@ -14,11 +16,29 @@ std::uint64_t EntropySeed() {
 
 Program::Program(const std::string& executablePath)
     : ports_(TermiosSerialPorts::LocationsFromEnvironment()),
-      logic_(MainWindowServices{form_, ports_, files_, clock_, keys_, sound_, EntropySeed(),
-                                ApplicationTitle(executablePath)}) {
+      typing_(std::cerr),
+      logic_(MainWindowServices{form_, ports_, files_, clock_, typing_.Keys(), sound_,
+                                EntropySeed(), ApplicationTitle(executablePath)}) {
     form_.Attach(logic_);
-    QObject::connect(&form_, &TForm1::StartupFinished, &form_,
-                     [this] { ReportPortsWithoutPermission(logic_, std::cerr); });
+    typing_.SetNoticeListener([this](const std::string& status) { form_.SetStatusText(status); });
+    QObject::connect(&form_, &TForm1::StartupFinished, &form_, [this] {
+        ReportPortsWithoutPermission(logic_, std::cerr);
+        StartTyping();
+    });
+    // Switching typing on is the operator's moment to be asked for
+    // permission again, or to have a broken way set up anew.
+    auto* codeToKeys = static_cast<QAbstractButton*>(form_.Widget(Control::CheckBox1));
+    QObject::connect(codeToKeys, &QAbstractButton::clicked, &form_, [this](bool checked) {
+        if (checked) typing_.Prepare();
+    });
+}
+
+void Program::StartTyping() {
+    if (IsOn(logic_.Settings().CodeToKeys)) {
+        typing_.Prepare();
+    } else {
+        typing_.Select();
+    }
 }
 
 void Program::Show() {

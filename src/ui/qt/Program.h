@@ -7,12 +7,12 @@
 #include <string>
 
 #include "DesktopSound.h"
+#include "DesktopTyping.h"
 #include "MainWindow.h"
 #include "TForm1.h"
 #include "posix/PosixFileStore.h"
 #include "posix/SystemClock.h"
 #include "posix/TermiosSerial.h"
-#include "x11/XTestKeySink.h"
 
 namespace vm4417::ui {
 
@@ -28,10 +28,14 @@ public:
     MainWindow& Logic() { return logic_; }
 
 private:
+    // After start-up: typing set up when it is on, or only chosen (to tell
+    // the operator what it would reach) when it is off.
+    void StartTyping();
+
     TermiosSerialPorts ports_;
     PosixFileStore files_;
     SystemClock clock_;
-    XTestKeySink keys_;
+    DesktopTyping typing_;
     DesktopSound sound_;
     TForm1 form_;
     MainWindow logic_;

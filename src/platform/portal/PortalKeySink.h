@@ -1,0 +1,107 @@
+#pragma once
+// Typing through the desktop's RemoteDesktop portal
+// (org.freedesktop.portal.RemoteDesktop on the session bus), the way GNOME
+// and KDE Plasma offer to native Wayland applications: a keyboard-only
+// remote-desktop session that the operator allows once, then one keysym
+// call per key event.
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusServiceWatcher>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+#include <functional>
+#include <string>
+
+#include "typing/TypingWay.h"
+
+namespace vm4417 {
+
+// Set-up runs from the event loop: CreateSession, SelectDevices (keyboard
+// only; from portal version 2 on with persist_mode 2 and the restore token
+// kept from the last time), Start. Start shows the desktop's permission
+// dialog unless a restore token lets the desktop skip it. Every answer comes
+// as a Response signal on a request object whose path the caller can
+// predict; the sink listens there before it makes each call, so that an
+// answer cannot arrive unheard.
+//
+// Refused: the operator cancelled the dialog, or the desktop declined.
+// Failed: a call failed, the portal or a desktop back end of it left the
+// bus, or the desktop closed the session. Neither is left by itself; the next Prepare() starts
+// anew.
+//
+// A restore token that could not be written leaves the sink Ready, with the
+// reason in Status().detail; the desktop then asks again at the next start.
+//
+// Meant for the UI thread. Send() blocks until the portal has taken the
+// event (bounded); set-up never blocks on the operator.
+class PortalKeySink final : public QObject, public TypingWay, protected QDBusContext {
+    Q_OBJECT
+
+public:
+    // `restoreTokenFile` keeps the desktop's permission between runs where
+    // the portal supports that; its folder is created when the token is
+    // first written. An empty name keeps nothing.
+    explicit PortalKeySink(std::string restoreTokenFile, QObject* parent = nullptr);
+    // The same on a bus of the caller's choice (the session bus above).
+    PortalKeySink(std::string restoreTokenFile, QDBusConnection bus, QObject* parent = nullptr);
+    ~PortalKeySink() override;
+
+    std::string Name() const override;
+    // Asks the portal (starting it through D-Bus activation if need be) for
+    // its RemoteDesktop version and device types; waits a few seconds at most.
+    WayCheck Check() override;
+    void Prepare() override;
+    WayStatus Status() const override { return status_; }
+
+    bool Begin() override;
+    bool Send(const KeyEvent& event) override;
+
+private Q_SLOTS:
+    void OnResponse(uint response, const QVariantMap& results);
+    void OnSessionClosed();
+    void OnPortalGone(const QString& service);
+
+private:
+    using ResultHandler = void (PortalKeySink::*)(const QVariantMap&);
+
+    void AskProperties();
+    void CreateSession();
+    void SelectDevices();
+    void StartSession();
+
+    void OnProperties(const QVariantMap& properties);
+    void OnSessionCreated(const QVariantMap& results);
+    void OnDevicesSelected(const QVariantMap& results);
+    void OnStarted(const QVariantMap& results);
+    void WatchBackends();
+
+    // Calls a portal method that answers through a request object; `done`
+    // runs with the results of a successful Response.
+    void Request(const QString& method, QVariantList arguments, QVariantMap options,
+                 ResultHandler done);
+    void ListenToRequest(const QString& path);
+    void StopListeningToRequest();
+
+    void SetStatus(WayState state, std::string detail = {});
+    void Fail(const std::string& detail);
+    void CloseSession();
+
+    std::string tokenFile_;
+    QDBusConnection bus_;
+    WayStatus status_;
+    ResultHandler onResult_ = nullptr;
+    QString requestPath_;   // the request being answered, if any
+    QString sessionPath_;   // the portal session, once created
+    QString restoreToken_;  // from the token file or the last Start
+    uint portalVersion_ = 0;
+    unsigned tokenCounter_ = 0;
+    // Bumped when set-up starts anew or gives up; a reply to an older call
+    // then finds a different value and is dropped.
+    unsigned generation_ = 0;
+    QDBusServiceWatcher portalWatcher_;
+    QDBusServiceWatcher backendWatcher_;
+};
+
+}  // namespace vm4417

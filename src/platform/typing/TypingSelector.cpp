@@ -1,0 +1,75 @@
+#include "TypingSelector.h"
+
+#include <cstdlib>
+
+namespace vm4417 {
+
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+TypingSession TypingSession::FromEnvironment() {
+    return {Environment("XDG_SESSION_TYPE"), Environment("XDG_CURRENT_DESKTOP"),
+            Environment("WAYLAND_DISPLAY"), Environment("DISPLAY")};
+}
+
+TypingSelector::TypingSelector(TypingSession session, TypingWays ways)
+    : session_(std::move(session)), ways_(ways), chosen_(&ways_.xtest) {
+    for (TypingWay* way : {&ways_.xtest, &ways_.virtualKeyboard, &ways_.portal}) {
+        way->SetStatusListener([this, way] {
+            if (way == chosen_ && listener_) listener_();
+        });
+    }
+}
+
+std::vector<TypingWay*> TypingSelector::Order() const {
+    if (!session_.IsWayland()) return {&ways_.xtest};
+    return {&ways_.virtualKeyboard, &ways_.portal, &ways_.xtest};
+}
+
+std::vector<TypingSelector::Candidate> TypingSelector::CheckAll() const {
+    std::vector<Candidate> candidates;
+    for (TypingWay* way : Order()) candidates.push_back({RoleOf(*way), way, way->Check()});
+    return candidates;
+}
+
+TypingWay& TypingSelector::Choose() const {
+    for (TypingWay* way : Order()) {
+        if (way->Check().usable) return *way;
+    }
+    // Nothing usable: XTest still fails visibly at each capture, and it
+    // works again by itself once an X server is back.
+    return ways_.xtest;
+}
+
+WayRole TypingSelector::RoleOf(const TypingWay& way) const {
+    if (&way == &ways_.virtualKeyboard) return WayRole::VirtualKeyboard;
+    if (&way == &ways_.portal) return WayRole::Portal;
+    return WayRole::XTest;
+}
+
+void TypingSelector::Prepare() {
+    // XTest as the last resort of a Wayland session is looked past again:
+    // the desktop may offer a better way by now.
+    if (chosen_->Status().state == WayState::Ready && !ReachesOnlyXApplications()) return;
+    Select();
+    chosen_->Prepare();
+    if (listener_) listener_();
+}
+
+void TypingSelector::Select() {
+    // Checking the Wayland ways costs a round trip to the compositor or the
+    // bus; it is done here, when typing is set up, never per capture.
+    chosen_ = &Choose();
+}
+
+bool TypingSelector::ReachesOnlyXApplications() const {
+    return session_.IsWayland() && chosen_ == &ways_.xtest;
+}
+
+}  // namespace vm4417

@@ -1,0 +1,114 @@
+#include "DesktopTyping.h"
+
+#include <cstdlib>
+
+#include "Texts.h"
+
+namespace vm4417::ui {
+
+namespace {
+
+std::string_view Label(WayRole role) {
+    switch (role) {
+        case WayRole::VirtualKeyboard: return text::kTypingVirtualKeyboard;
+        case WayRole::Portal: return text::kTypingPortal;
+        case WayRole::XTest: break;
+    }
+    return text::kTypingXTest;
+}
+
+std::string OrUnknown(const std::string& value) {
+    return value.empty() ? std::string(text::kTypingUnknown) : value;
+}
+
+// Pads to a column count; Czech letters take two bytes in UTF-8 but one
+// column on the terminal.
+std::string PaddedColumns(std::string_view text, std::size_t columns) {
+    std::size_t width = 0;
+    for (const char c : text) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    std::string padded(text);
+    if (width < columns) padded.append(columns - width, ' ');
+    return padded;
+}
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+std::string PortalTokenFile() {
+    std::string state = Environment("XDG_STATE_HOME");
+    if (state.empty() || state.front() != '/') state = Environment("HOME") + "/.local/state";
+    return state + "/vm4417/portal-restore-token";
+}
+
+DesktopTyping::DesktopTyping(std::ostream& err)
+    : err_(err),
+      portal_(PortalTokenFile()),
+      selector_(TypingSession::FromEnvironment(), {xtest_, virtualKeyboard_, portal_}) {
+    selector_.SetStatusListener([this] { OnStatusChange(); });
+}
+
+void DesktopTyping::Prepare() {
+    lastState_ = WayState::Idle;
+    selector_.Prepare();
+    if (selector_.ReachesOnlyXApplications()) TellOnlyXApplications();
+}
+
+void DesktopTyping::Select() {
+    selector_.Select();
+    if (selector_.ReachesOnlyXApplications()) TellOnlyXApplications();
+}
+
+void DesktopTyping::TellOnlyXApplications() {
+    Tell(text::kTypingOnlyX, std::string(text::kTypingOnlyXFix));
+}
+
+// Only what the operator can act on is told: a refusal, and a set-up that
+// failed. A way that breaks later shows at the next capture, which is
+// listed with the keyboard error.
+void DesktopTyping::OnStatusChange() {
+    const WayStatus status = selector_.Chosen().Status();
+    const WayState before = lastState_;
+    lastState_ = status.state;
+    if (status.state == before) return;
+    const std::string_view label = Label(selector_.ChosenRole());
+    if (status.state == WayState::Refused) {
+        Tell(text::kTypingRefused, std::string(label) + ": " + status.detail);
+    } else if (status.state == WayState::Failed && before != WayState::Ready) {
+        Tell(text::kTypingSetupFailed, std::string(label) + ": " + status.detail);
+    }
+}
+
+void DesktopTyping::Tell(std::string_view status, const std::string& detail) {
+    err_ << "vm4417: " << status << " (" << detail << ")\n";
+    err_.flush();
+    if (noticeListener_) noticeListener_(std::string(status));
+}
+
+void DesktopTyping::WriteReport(std::ostream& out) {
+    const TypingSession& session = selector_.Session();
+    out << text::kTypingSession << OrUnknown(session.type) << text::kTypingDesktop
+        << OrUnknown(session.desktop) << " (WAYLAND_DISPLAY=" << session.waylandDisplay
+        << ", DISPLAY=" << session.xDisplay << ")\n";
+    out << text::kTypingListHeader << '\n';
+    std::string chosen;
+    for (const auto& candidate : selector_.CheckAll()) {
+        std::string state(candidate.check.usable ? text::kPortUsable : text::kPortUnusable);
+        if (candidate.check.usable) state += ": ";
+        state += candidate.check.reason;
+        const bool onlyX = candidate.role == WayRole::XTest && session.IsWayland();
+        if (candidate.check.usable && onlyX) state += text::kTypingOnlyXNote;
+        out << PaddedColumns(Label(candidate.role), 33) << state << '\n';
+        if (candidate.check.usable && chosen.empty()) {
+            chosen = Label(candidate.role);
+            if (onlyX) chosen += text::kTypingOnlyXNote;
+        }
+    }
+    out << text::kTypingChosen << (chosen.empty() ? std::string(text::kTypingNone) : chosen)
+        << '\n';
+}
+
+}  // namespace vm4417::ui

@@ -1,0 +1,66 @@
+#pragma once
+// The ways of typing this desktop may offer, the selector among them, and
+// what the operator is told about them: the report of --check-typing, and
+// one line on standard error and in the status bar when typing cannot reach
+// every application or the desktop refused it.
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "portal/PortalKeySink.h"
+#include "typing/TypingSelector.h"
+#include "wayland/VirtualKeyboardSink.h"
+#include "x11/XTestKeySink.h"
+
+namespace vm4417::ui {
+
+class DesktopTyping {
+public:
+    // The session as the environment describes it; notices for the operator
+    // go to `err` as well. Needs a QCoreApplication (the portal talks D-Bus
+    // through it).
+    explicit DesktopTyping(std::ostream& err);
+
+    KeySink& Keys() { return selector_; }
+
+    // Sets typing up: at start-up when typing is on, and whenever the
+    // operator switches it on.
+    void Prepare();
+    // At start-up while typing is off: finds out, without asking anybody,
+    // what typing would reach.
+    void Select();
+    bool ReachesOnlyXApplications() const { return selector_.ReachesOnlyXApplications(); }
+
+    // Receives a status-bar text each time the operator should hear of
+    // typing: it reaches only X applications (after Prepare() or Select()),
+    // the desktop refused it, or it could not be set up. The same text, with
+    // the system's details, goes to standard error.
+    void SetNoticeListener(std::function<void(const std::string& status)> listener) {
+        noticeListener_ = std::move(listener);
+    }
+
+    // The --check-typing report: session, desktop, every way with whether it
+    // can be used, and the one the program would use.
+    void WriteReport(std::ostream& out);
+
+private:
+    void OnStatusChange();
+    void TellOnlyXApplications();
+    void Tell(std::string_view status, const std::string& detail);
+
+    std::ostream& err_;
+    XTestKeySink xtest_;
+    VirtualKeyboardSink virtualKeyboard_;
+    PortalKeySink portal_;
+    TypingSelector selector_;
+    WayState lastState_ = WayState::Idle;
+    std::function<void(const std::string&)> noticeListener_;
+};
+
+// Where the portal's restore token is kept: $XDG_STATE_HOME/vm4417/, by
+// default ~/.local/state/vm4417/.
+std::string PortalTokenFile();
+
+}  // namespace vm4417::ui
