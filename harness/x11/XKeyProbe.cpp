@@ -68,6 +68,9 @@ int main() {
             for (;;) {
                 XEvent event;
                 XNextEvent(display, &event);
+                // A new keyboard map (Xwayland takes the keymap of the seat's
+                // active keyboard, a virtual one too) reaches Xlib only so.
+                if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
                 if (event.type == KeyPress || event.type == KeyRelease) Report(event.xkey);
             }
         }

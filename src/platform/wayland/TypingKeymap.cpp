@@ -41,6 +41,7 @@ std::string KeymapSource(std::array<std::uint8_t, 256>& evdevCodes) {
     for (int virtualKey = 0; virtualKey < 256; ++virtualKey) {
         const auto keysym = ShiftedKeysym(static_cast<std::uint8_t>(virtualKey));
         if (!keysym) continue;
+        if (keycode > 255) return {};  // more keys than Xwayland takes
         const std::string name = "<K" + std::to_string(keycode) + ">";
         keycodes += "  " + name + " = " + std::to_string(keycode) + ";\n";
         symbols += "  key " + name + " { [ " + KeysymName(*keysym) + " ] };\n";
@@ -66,6 +67,10 @@ std::string KeymapSource(std::array<std::uint8_t, 256>& evdevCodes) {
 TypingKeymap BuildTypingKeymap() {
     TypingKeymap keymap;
     const std::string source = KeymapSource(keymap.evdevCodes);
+    if (source.empty()) {
+        keymap.error = "the typing needs more keys than keycodes 9 to 255 hold";
+        return keymap;
+    }
     // No include paths and no environment: the source refers to no file.
     const std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(
         xkb_context_new(static_cast<xkb_context_flags>(XKB_CONTEXT_NO_DEFAULT_INCLUDES |

@@ -31,7 +31,9 @@ using Clock = std::chrono::steady_clock;
 constexpr milliseconds kAnswerTimeout{2000};
 
 // What went wrong on a connection, in libwayland's and the system's words.
-std::string ConnectionError(wl_display* display) {
+// `failedCall` is the errno of the call that failed, for the failures that
+// libwayland does not keep as the display's error (a failed flush).
+std::string ConnectionError(wl_display* display, int failedCall = 0) {
     const int error = wl_display_get_error(display);
     if (error == EPROTO) {
         const wl_interface* interface = nullptr;
@@ -41,7 +43,8 @@ std::string ConnectionError(wl_display* display) {
                (interface != nullptr ? interface->name : "unknown object") + "@" +
                std::to_string(id);
     }
-    return error != 0 ? std::strerror(error) : std::string("the connection failed");
+    if (error != 0) return std::strerror(error);
+    return failedCall != 0 ? std::strerror(failedCall) : "the connection failed";
 }
 
 int Remaining(Clock::time_point deadline) {
@@ -64,7 +67,7 @@ bool WaitFor(wl_display* display, short events, Clock::time_point deadline) {
 // never a SIGPIPE.
 std::string Flush(wl_display* display, Clock::time_point deadline) {
     while (wl_display_flush(display) < 0) {
-        if (errno != EAGAIN) return ConnectionError(display);
+        if (errno != EAGAIN) return ConnectionError(display, errno);
         if (!WaitFor(display, POLLOUT, deadline)) return "the compositor takes no more requests";
     }
     return {};
@@ -87,7 +90,7 @@ std::string TakeIncoming(wl_display* display, Clock::time_point deadline, bool& 
         timedOut = true;
         return {};
     }
-    if (wl_display_read_events(display) < 0) return ConnectionError(display);
+    if (wl_display_read_events(display) < 0) return ConnectionError(display, errno);
     if (wl_display_dispatch_pending(display) < 0) return ConnectionError(display);
     return {};
 }

@@ -1,0 +1,137 @@
+// What the Wayland ways make of the typing's keys: the keysym of each design
+// key, and the virtual keyboard's own keymap as a receiving client compiles
+// it with libxkbcommon.
+
+#include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "KeyTyping.h"
+#include "typing/ShiftedKeysyms.h"
+#include "wayland/TypingKeymap.h"
+
+namespace vm4417 {
+namespace {
+
+// What the Czech layout types for each character of a capture with Shift
+// held: digits stay digits, letters of either case give capitals, "-" and
+// ":" the keypad minus, and a space a space.
+struct Typed {
+    char in;
+    const char* arrives;
+};
+constexpr Typed kCharacters[] = {
+    {'0', "0"}, {'1', "1"}, {'2', "2"}, {'3', "3"}, {'4', "4"}, {'5', "5"}, {'6', "6"},
+    {'7', "7"}, {'8', "8"}, {'9', "9"}, {'A', "A"}, {'F', "F"}, {'M', "M"}, {'Z', "Z"},
+    {'a', "A"}, {'f', "F"}, {'z', "Z"}, {'-', "-"}, {':', "-"}, {' ', " "},
+};
+
+std::string Utf8(xkb_keysym_t keysym) {
+    char text[8] = {};
+    xkb_keysym_to_utf8(keysym, text, sizeof text);
+    return text;
+}
+
+TEST(ShiftedKeysym, GivesWhatTheCzechLayoutTypesWithShift) {
+    for (const Typed& c : kCharacters) {
+        SCOPED_TRACE(std::string("character '") + c.in + "'");
+        const auto key = VirtualKeyFor(c.in);
+        ASSERT_TRUE(key.has_value());
+        const auto keysym = ShiftedKeysym(*key);
+        ASSERT_TRUE(keysym.has_value());
+        EXPECT_EQ(Utf8(*keysym), c.arrives);
+    }
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        EXPECT_EQ(Utf8(ShiftedKeysym(static_cast<std::uint8_t>(c)).value_or(0)), std::string(1, c));
+    }
+    EXPECT_EQ(ShiftedKeysym(vk::Return), std::optional<std::uint32_t>(XKB_KEY_Return));
+}
+
+TEST(ShiftedKeysym, NothingForShiftAndKeysTheTypingNeverSends) {
+    // Shift's level is in the keysyms; 0x61..0x6F are keypad and function
+    // keys on Windows, which lower-case letters must not reach.
+    for (const std::uint8_t key : {vk::Shift, std::uint8_t{0x00}, std::uint8_t{0x61},
+                                   std::uint8_t{0x7A}, std::uint8_t{0x2E}, std::uint8_t{0xBD}}) {
+        EXPECT_FALSE(ShiftedKeysym(key).has_value()) << "virtual key " << int(key);
+    }
+}
+
+// The keymap as a client receives it, compiled as the client would: without
+// the machine's XKB data, which a self-contained keymap must not need.
+class TypingKeymapTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(made.error, "");
+        context.reset(xkb_context_new(XKB_CONTEXT_NO_DEFAULT_INCLUDES));
+        keymap.reset(xkb_keymap_new_from_string(context.get(), made.text.c_str(),
+                                                XKB_KEYMAP_FORMAT_TEXT_V1,
+                                                XKB_KEYMAP_COMPILE_NO_FLAGS));
+        ASSERT_NE(keymap, nullptr) << made.text;
+        state.reset(xkb_state_new(keymap.get()));
+    }
+
+    // What a press of the virtual key's key types, as a client looks it up.
+    std::string Types(std::uint8_t virtualKey) {
+        const xkb_keycode_t keycode = made.evdevCodes[virtualKey] + 8u;
+        char text[8] = {};
+        xkb_state_key_get_utf8(state.get(), keycode, text, sizeof text);
+        return text;
+    }
+
+    const TypingKeymap made = BuildTypingKeymap();
+    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context{nullptr, xkb_context_unref};
+    std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap{nullptr, xkb_keymap_unref};
+    std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state{nullptr, xkb_state_unref};
+};
+
+TEST_F(TypingKeymapTest, EveryKeyOfTheTypingHasOneKeyOfItsOwnWithItsKeysym) {
+    std::set<int> used;
+    for (int virtualKey = 0; virtualKey < 256; ++virtualKey) {
+        const auto key = static_cast<std::uint8_t>(virtualKey);
+        const auto keysym = ShiftedKeysym(key);
+        const int evdev = made.evdevCodes[key];
+        if (!keysym) {
+            EXPECT_EQ(evdev, 0) << "virtual key " << virtualKey;
+            continue;
+        }
+        SCOPED_TRACE("virtual key " + std::to_string(virtualKey));
+        ASSERT_GT(evdev, 0);
+        const xkb_keycode_t keycode = evdev + 8u;
+        EXPECT_LE(keycode, 255u);  // Xwayland drops higher keycodes
+        EXPECT_TRUE(used.insert(evdev).second) << "shares key " << evdev;
+        EXPECT_EQ(xkb_keymap_num_levels_for_key(keymap.get(), keycode, 0), 1u);
+        EXPECT_EQ(xkb_state_key_get_one_sym(state.get(), keycode), *keysym);
+        EXPECT_EQ(Types(key), Utf8(*keysym));
+    }
+}
+
+TEST_F(TypingKeymapTest, AWholeCaptureArrivesAsTheCzechLayoutTypesIt) {
+    struct Case {
+        CaptureKeys capture;
+        const char* arrives;
+    };
+    const Case cases[] = {
+        {{7, "08:15:30", "00000A1B2C3D", true, true}, "7     08-15-30     00000A1B2C3D\r"},
+        {{0, "", "0123456789ABCDEF", false, false}, "0123456789ABCDEF\r"},
+        {{4294967295u, "23:59:59", "ghijklmnopqrstuvwxyz", true, false},
+         "4294967295     GHIJKLMNOPQRSTUVWXYZ\r"},
+    };
+    for (const Case& c : cases) {
+        const auto steps = BuildKeySequence(c.capture);
+        ASSERT_TRUE(steps.has_value());
+        std::string arrived;
+        for (const KeyStep& step : *steps) {
+            if (step.event.keyUp || step.event.virtualKey == vk::Shift) continue;
+            ASSERT_NE(made.evdevCodes[step.event.virtualKey], 0)
+                << "no key for " << int(step.event.virtualKey);
+            arrived += Types(step.event.virtualKey);
+        }
+        EXPECT_EQ(arrived, c.arrives);
+    }
+}
+
+}  // namespace
+}  // namespace vm4417
