@@ -102,9 +102,40 @@ TEST_F(TypingKeymapTest, EveryKeyOfTheTypingHasOneKeyOfItsOwnWithItsKeysym) {
         const xkb_keycode_t keycode = evdev + 8u;
         EXPECT_LE(keycode, 255u);  // Xwayland drops higher keycodes
         EXPECT_TRUE(used.insert(evdev).second) << "shares key " << evdev;
-        EXPECT_EQ(xkb_keymap_num_levels_for_key(keymap.get(), keycode, 0), 1u);
         EXPECT_EQ(xkb_state_key_get_one_sym(state.get(), keycode), *keysym);
         EXPECT_EQ(Types(key), Utf8(*keysym));
+        // With the Shift the typing holds: the same keysym, and Shift used
+        // up by the key, so no receiver takes it for a Shift shortcut.
+        xkb_state_update_mask(state.get(), made.shiftMask, 0, 0, 0, 0, 0);
+        EXPECT_EQ(xkb_state_key_get_one_sym(state.get(), keycode), *keysym);
+        EXPECT_EQ(xkb_state_mod_index_is_consumed(
+                      state.get(), keycode, xkb_keymap_mod_get_index(keymap.get(), XKB_MOD_NAME_SHIFT)),
+                  1);
+        xkb_state_update_mask(state.get(), 0, 0, 0, 0, 0, 0);
+    }
+}
+
+// Xwayland reads the keyboard's keycodes with the X server's keymap, not the
+// uploaded one. With the machine's Czech layout and Shift, every key must
+// still give what the uploaded keymap gives: the keys sit at their places.
+TEST_F(TypingKeymapTest, TheCzechLayoutWithShiftTypesTheSameAtEveryKey) {
+    const std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> system(
+        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), xkb_context_unref);
+    const xkb_rule_names czech{"evdev", "pc105", "cz", "", ""};
+    const std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> layout(
+        xkb_keymap_new_from_names(system.get(), &czech, XKB_KEYMAP_COMPILE_NO_FLAGS),
+        xkb_keymap_unref);
+    ASSERT_NE(layout, nullptr) << "no XKB data for the Czech layout";
+    const std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> shifted(
+        xkb_state_new(layout.get()), xkb_state_unref);
+    const xkb_mod_index_t shift = xkb_keymap_mod_get_index(layout.get(), XKB_MOD_NAME_SHIFT);
+    xkb_state_update_mask(shifted.get(), 1u << shift, 0, 0, 0, 0, 0);
+    for (int virtualKey = 0; virtualKey < 256; ++virtualKey) {
+        const auto key = static_cast<std::uint8_t>(virtualKey);
+        const auto keysym = ShiftedKeysym(key);
+        if (!keysym) continue;
+        EXPECT_EQ(xkb_state_key_get_one_sym(shifted.get(), made.evdevCodes[key] + 8u), *keysym)
+            << "virtual key " << virtualKey;
     }
 }
 

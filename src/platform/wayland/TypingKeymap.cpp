@@ -1,5 +1,6 @@
 #include "TypingKeymap.h"
 
+#include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <cstdarg>
@@ -14,9 +15,30 @@ namespace vm4417 {
 
 namespace {
 
-// The first XKB keycode given out: 9, evdev code 1. Evdev code 0 means "no
-// key" to some receivers.
-constexpr int kFirstKeycode = 9;
+// XKB keycodes are evdev codes plus 8.
+constexpr int kEvdevOffset = 8;
+
+// The evdev code of the key that carries `virtualKey` on a Czech keyboard.
+// The codes are named after the US labels (KEY_A is the key right of Caps
+// Lock); the Czech layout swaps Y and Z. Giving each key its real place
+// matters to receivers that read the codes with a keymap of their own
+// instead of the one this keyboard uploads, as Xwayland does: there the key
+// types what the same key of the operator's keyboard types, so a Czech
+// layout with Shift gives the same characters as this keymap.
+int EvdevCode(std::uint8_t virtualKey) {
+    static constexpr int kLetters[26] = {
+        KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I, KEY_J, KEY_K, KEY_L, KEY_M,
+        KEY_N, KEY_O, KEY_P, KEY_Q, KEY_R, KEY_S, KEY_T, KEY_U, KEY_V, KEY_W, KEY_X, KEY_Z, KEY_Y};
+    if (virtualKey == '0') return KEY_0;
+    if (vk::IsDigit(virtualKey)) return KEY_1 + (virtualKey - '1');
+    if (vk::IsLetter(virtualKey)) return kLetters[virtualKey - 'A'];
+    switch (virtualKey) {
+        case vk::Return: return KEY_ENTER;
+        case vk::Space: return KEY_SPACE;
+        case vk::Subtract: return KEY_KPMINUS;
+        default: return 0;
+    }
+}
 
 // libxkbcommon's messages, kept for the caller instead of printed.
 void KeepMessage(xkb_context* context, xkb_log_level, const char* format, va_list args) {
@@ -33,27 +55,34 @@ std::string KeysymName(xkb_keysym_t keysym) {
     return name;
 }
 
-// The keymap's source: keycodes named <Knn>, one one-level type, no
-// compatibility rules (no key is a modifier), one keysym per key.
+// The keymap's source: keycodes named <Knn>, one type, no compatibility
+// rules, the same keysym on both levels of every key. The type makes Shift
+// select level 2, so receivers count Shift as used up by the key, as on a
+// real keyboard where Shift makes the digit, and see no Shift shortcut.
 std::string KeymapSource(std::array<std::uint8_t, 256>& evdevCodes) {
     std::string keycodes, symbols;
-    int keycode = kFirstKeycode;
     for (int virtualKey = 0; virtualKey < 256; ++virtualKey) {
-        const auto keysym = ShiftedKeysym(static_cast<std::uint8_t>(virtualKey));
+        const auto key = static_cast<std::uint8_t>(virtualKey);
+        const auto keysym = ShiftedKeysym(key);
         if (!keysym) continue;
-        if (keycode > 255) return {};  // more keys than Xwayland takes
+        const int evdev = EvdevCode(key);
+        if (evdev <= 0 || evdev + kEvdevOffset > 255) return {};  // Xwayland takes up to 255
+        const int keycode = evdev + kEvdevOffset;
         const std::string name = "<K" + std::to_string(keycode) + ">";
+        const std::string sym = KeysymName(*keysym);
         keycodes += "  " + name + " = " + std::to_string(keycode) + ";\n";
-        symbols += "  key " + name + " { [ " + KeysymName(*keysym) + " ] };\n";
-        evdevCodes[virtualKey] = static_cast<std::uint8_t>(keycode - 8);
-        ++keycode;
+        symbols += "  key " + name + " { [ " + sym + ", " + sym + " ] };\n";
+        evdevCodes[key] = static_cast<std::uint8_t>(evdev);
     }
     return "xkb_keymap {\n"
            "xkb_keycodes \"vm4417\" {\n  minimum = 8;\n  maximum = 255;\n" +
            keycodes +
            "};\n"
            "xkb_types \"vm4417\" {\n"
-           "  type \"ONE_LEVEL\" { modifiers = none; level_name[Level1] = \"Any\"; };\n"
+           "  type \"TWO_LEVEL\" {\n"
+           "    modifiers = Shift;\n    map[Shift] = Level2;\n"
+           "    level_name[Level1] = \"Base\";\n    level_name[Level2] = \"Shift\";\n"
+           "  };\n"
            "};\n"
            "xkb_compatibility \"vm4417\" { };\n"
            "xkb_symbols \"vm4417\" {\n" +
@@ -68,7 +97,7 @@ TypingKeymap BuildTypingKeymap() {
     TypingKeymap keymap;
     const std::string source = KeymapSource(keymap.evdevCodes);
     if (source.empty()) {
-        keymap.error = "the typing needs more keys than keycodes 9 to 255 hold";
+        keymap.error = "a key of the typing has no keycode from 9 to 255";
         return keymap;
     }
     // No include paths and no environment: the source refers to no file.
@@ -99,6 +128,8 @@ TypingKeymap BuildTypingKeymap() {
         return keymap;
     }
     keymap.text = text.get();
+    // Shift is one of the eight core modifiers, which every keymap has.
+    keymap.shiftMask = 1u << xkb_keymap_mod_get_index(compiled.get(), XKB_MOD_NAME_SHIFT);
     return keymap;
 }
 

@@ -196,6 +196,7 @@ struct VirtualKeyboardSink::Connection {
     zwp_virtual_keyboard_v1* keyboard = nullptr;
     Globals globals;
     std::array<std::uint8_t, 256> evdevCodes{};
+    std::uint32_t shiftMask = 0;
 
     Connection() = default;
     Connection(const Connection&) = delete;
@@ -235,6 +236,7 @@ struct VirtualKeyboardSink::Connection {
         const TypingKeymap keymap = BuildTypingKeymap();
         if (!keymap.error.empty()) return keymap.error;
         evdevCodes = keymap.evdevCodes;
+        shiftMask = keymap.shiftMask;
         std::string error;
         const int fd = KeymapFile(keymap.text, error);
         if (fd < 0) return error;
@@ -304,20 +306,23 @@ bool VirtualKeyboardSink::Begin() {
 
 bool VirtualKeyboardSink::Send(const KeyEvent& event) {
     if (status_.state != WayState::Ready || !connection_) return false;
-    // Shift is never sent: every key of the keymap has one level whose keysym
-    // already is the shifted character, so a held Shift would change nothing
-    // the receiver types, only what it does with the keys (Shift+Return
-    // breaks a line instead of ending it in many editors, Shift with a digit
-    // may be a shortcut). The same sequence thus stays right for XTest and
-    // SendInput, which do need the Shift events.
-    if (event.virtualKey == vk::Shift) return true;
-    const std::uint8_t code = connection_->evdevCodes[event.virtualKey];
-    if (code == 0) return false;
-
+    // Shift is held as the keyboard's modifier state, not as a key: the
+    // keymap has no Shift key, and both levels of each of its keys carry the
+    // shifted character, so clients of the keymap type the same either way.
+    // The state is for receivers that read the keys with a keymap of their
+    // own (Xwayland): Shift with the digit row's keys gives the digits on a
+    // Czech layout, as the same sequence does through XTest and SendInput.
+    if (event.virtualKey == vk::Shift) {
+        zwp_virtual_keyboard_v1_modifiers(connection_->keyboard,
+                                          event.keyUp ? 0 : connection_->shiftMask, 0, 0, 0);
+    } else {
+        const std::uint8_t code = connection_->evdevCodes[event.virtualKey];
+        if (code == 0) return false;
+        zwp_virtual_keyboard_v1_key(
+            connection_->keyboard, NowMilliseconds(), code,
+            event.keyUp ? WL_KEYBOARD_KEY_STATE_RELEASED : WL_KEYBOARD_KEY_STATE_PRESSED);
+    }
     wl_display* display = connection_->display;
-    zwp_virtual_keyboard_v1_key(
-        connection_->keyboard, NowMilliseconds(), code,
-        event.keyUp ? WL_KEYBOARD_KEY_STATE_RELEASED : WL_KEYBOARD_KEY_STATE_PRESSED);
     const auto deadline = Clock::now() + kAnswerTimeout;
     std::string error = Flush(display, deadline);
     if (error.empty()) {

@@ -14,7 +14,9 @@ namespace vm4417 {
 
 // The keyboard carries a keymap of its own: one key per character the typing
 // uses, each with the keysym ShiftedKeysym() gives, so the same characters
-// arrive whatever layout the operator has. It is created once by Prepare()
+// arrive in native clients whatever layout the operator has. Xwayland reads
+// the keys with the X server's own keymap, so X clients get what the same
+// keys give through XTest on an X11 session with that layout. It is created once by Prepare()
 // and kept, with its connection, until the sink is destroyed or the
 // connection breaks; nothing connects again behind the caller's back.
 //
@@ -44,7 +46,7 @@ public:
     // trip, which also takes in what it sent meanwhile).
     bool Begin() override;
     // Presses or releases the key of one virtual-key code and flushes it.
-    // Shift is accepted and sends nothing (see the definition). False for a
+    // Shift sets or clears the keyboard's Shift modifier. False for a
     // key the keymap lacks, before Prepare() made the way Ready, and when
     // the connection broke, which makes the way Failed.
     bool Send(const KeyEvent& event) override;
