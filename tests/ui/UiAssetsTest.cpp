@@ -302,6 +302,7 @@ TEST(MainWindowOnScreen, LiesInsideTheScreenWithItsPicturesAtItsScale) {
         QRgb colour;
     } pictures[] = {
         {vm4417::Control::SpeedButton1, Glyph::MakerInfo, qRgb(255, 0, 0)},
+        {vm4417::Control::BitBtn1, Glyph::Block, qRgb(255, 0, 0)},
         {vm4417::Control::Image2, Glyph::LedOn, qRgb(0, 255, 0)},
     };
     for (const auto& picture : pictures) {

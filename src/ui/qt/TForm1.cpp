@@ -19,6 +19,7 @@
 #include "Form1Layout.h"
 #include "MainWindow.h"
 #include "Pictures.h"
+#include "PixelArtButtonStyle.h"
 #include "TForm2.h"
 #include "Texts.h"
 #include "UiFont.h"
@@ -90,6 +91,7 @@ QWidget* MakeBitBtn(const ControlEntry& entry, QWidget* parent) {
     auto* button = new QPushButton(ButtonIcon(GlyphOf(entry.id), parent->devicePixelRatioF()),
                                    Q(entry.text), parent);
     button->setIconSize(QSize(kCellSize, kCellSize));
+    button->setStyle(PixelArtButtons());
     button->setAutoDefault(false);
     return button;
 }
