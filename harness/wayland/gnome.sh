@@ -48,8 +48,11 @@ operator() {
 }
 
 # Keyboard-only request: Space ticks the keyboard, three Tabs reach "Share",
-# Space presses it.
-share() { operator space Tab Tab Tab space; }
+# Space presses it. The program's way is ready a second after the answer.
+share() {
+    operator space Tab Tab Tab space
+    sleep 1.5
+}
 refuse() { operator Escape; }
 
 count_in() { grep -c -E "$2" "$1" 2>/dev/null || true; }

@@ -113,6 +113,9 @@ inline constexpr std::string_view kTypingRefused =
     "Psaní do klávesnice nebylo povoleno; program se znovu zeptá, až volbu "
     "„Kód čipu do klávesnice“ znovu zapnete";
 inline constexpr std::string_view kTypingSetupFailed = "Psaní do klávesnice nelze připravit";
+inline constexpr std::string_view kTypingBroke =
+    "Psaní do klávesnice přestalo fungovat; znovu se připraví, až volbu "
+    "„Kód čipu do klávesnice“ znovu zapnete";
 
 // Typing through the RemoteDesktop portal (GNOME, KDE Plasma): what the
 // sink reports; the system's own words follow in parentheses where it gave any.

@@ -6,6 +6,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QTimer>
 #include <utility>
 
 #include "RestoreToken.h"
@@ -37,6 +38,12 @@ constexpr int kCheckTimeoutMs = 5000;
 constexpr int kCallTimeoutMs = 10000;
 // One key event: the portal hands it on to the compositor without waiting.
 constexpr int kSendTimeoutMs = 1000;
+// The compositor adds the session's keyboard to its seat a moment after
+// Start has answered; keys sent before are answered as done and go nowhere
+// (mutter 43: a whole capture typed a fraction of a second after the answer
+// never arrived). The way counts as ready only after this pause, so that a
+// capture in it is listed with the keyboard error instead of lost unseen.
+constexpr int kSettleMs = 1000;
 
 std::string Words(const QDBusError& error) {
     return (error.name() + QStringLiteral(": ") + error.message()).toStdString();
@@ -214,7 +221,11 @@ void PortalKeySink::OnStarted(const QVariantMap& results) {
         }
     }
     WatchBackends();
-    SetStatus(WayState::Ready, note);
+    const unsigned generation = generation_;
+    QTimer::singleShot(kSettleMs, this, [this, generation, note] {
+        if (generation != generation_ || status_.state != WayState::Preparing) return;
+        SetStatus(WayState::Ready, note);
+    });
 }
 
 // The back ends running now are the ones that hold the session's desktop

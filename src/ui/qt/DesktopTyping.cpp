@@ -66,9 +66,9 @@ void DesktopTyping::TellOnlyXApplications() {
     Tell(text::kTypingOnlyX, std::string(text::kTypingOnlyXFix));
 }
 
-// Only what the operator can act on is told: a refusal, and a set-up that
-// failed. A way that breaks later shows at the next capture, which is
-// listed with the keyboard error.
+// The status bar tells only what the operator can act on: a refusal, and a
+// set-up that failed. A way that breaks later shows at the capture it broke
+// in, which is listed with the keyboard error; standard error gets the why.
 void DesktopTyping::OnStatusChange() {
     const WayStatus status = selector_.Chosen().Status();
     const WayState before = lastState_;
@@ -79,6 +79,10 @@ void DesktopTyping::OnStatusChange() {
         Tell(text::kTypingRefused, std::string(label) + ": " + status.detail);
     } else if (status.state == WayState::Failed && before != WayState::Ready) {
         Tell(text::kTypingSetupFailed, std::string(label) + ": " + status.detail);
+    } else if (status.state == WayState::Failed) {
+        err_ << "vm4417: " << text::kTypingBroke << " (" << label << ": " << status.detail
+             << ")\n";
+        err_.flush();
     }
 }
 
