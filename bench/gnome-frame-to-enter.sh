@@ -18,9 +18,6 @@ wait_count 15 "$S/probe.log" ' leave$' 1 || { echo "no dialog" >&2; exit 1; }
 echo "start to permission dialog: $((($(date +%s%N) - started) / 1000000)) ms (polled every 0.1 s)"
 share
 wait_count 10 "$S/probe.log" ' enter$' 2
-for ((i = 0; i < chips; i++)); do
-    chip "$(printf '%014X' $((RANDOM * 32768 + RANDOM)))"
-    sleep 1.3
-done
+touch_random_chips "$chips"
 sleep 1
 /usr/bin/python3 "$here/frame-to-enter.py" "$S/reader.log" "$S/probe.log"

@@ -19,9 +19,6 @@ wait_for 10 virtual_keyboard_present || { echo "no virtual keyboard" >&2; exit 1
 spawn probe stdbuf -oL "$build/harness/key-probe"
 wait_for 10 grep -q " ready" "$S/probe.log" || { echo "the probe did not start" >&2; exit 1; }
 sleep 1
-for ((i = 0; i < chips; i++)); do
-    chip "$(printf '%014X' $((RANDOM * 32768 + RANDOM)))"
-    sleep 1.3
-done
+touch_random_chips "$chips"
 sleep 1
 /usr/bin/python3 "$here/frame-to-enter.py" "$S/reader.log" "$S/probe.log"

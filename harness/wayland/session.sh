@@ -15,6 +15,7 @@
 #   start_reader BUILD      a simulated reader on COM3 in $S/ports; `chip`
 #                           makes it send a frame
 #   chip CODE               a chip with this 14-character code touches it
+#   touch_random_chips N    N chips with random codes, 1.3 s apart
 #   start_program BUILD NAME=VALUE...
 #                           the program in $S/work, with typing and the
 #                           daily log on, in the given environment; its
@@ -96,6 +97,16 @@ start_reader() {
 }
 
 chip() { echo "$1" >&7; }
+
+# N chips with random codes, 1.3 s apart: each capture is typed, and its
+# Enter received, before the next frame.
+touch_random_chips() {
+    local i
+    for ((i = 0; i < $1; i++)); do
+        chip "$(printf '%014X' $((RANDOM * 32768 + RANDOM)))"
+        sleep 1.3
+    done
+}
 
 # A program that was killed leaves the simulator's pseudo-terminal in
 # exclusive mode (the simulator keeps it open, so it is never closed for the
