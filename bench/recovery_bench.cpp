@@ -97,7 +97,7 @@ int main(int argc, char* argv[]) {
     AcceptingKeys keys;
     NoSound sound;
     vm4417::ui::TForm1 form;
-    vm4417::MainWindow logic({form, ports, files, clock, keys, sound, 1, "Vm4417"});
+    vm4417::MainWindow logic({form, ports, files, clock, keys, sound, 1, "Vm4417", {}});
     form.Attach(logic);
     form.show();
     form.activateWindow();

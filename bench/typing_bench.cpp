@@ -65,7 +65,7 @@ int main() {
     for (int run = -1; run < kRuns; ++run) {
         TimestampingSink sink(keys);
         const auto start = std::chrono::steady_clock::now();
-        const bool typed = TypeCapture(sink, clock, capture);
+        const bool typed = TypeCapture(sink, clock, capture).typed;
         const auto end = std::chrono::steady_clock::now();
         if (!typed || sink.sent.size() != steps->size()) {
             std::fprintf(stderr, "typing_bench: typing failed in run %d\n", run);

@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
         if (n > 1) std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
         std::printf("%lld capture %d %s\n", NowMicroseconds(), n, code.c_str());
         std::fflush(stdout);
-        const bool ok = TypeCapture(sink, clock, CaptureKeys{1, "00:00:00", code, false, false});
+        const bool ok =
+            TypeCapture(sink, clock, CaptureKeys{1, "00:00:00", code, false, false}).typed;
         std::printf("%lld typed %d %s %s\n", NowMicroseconds(), n, ok ? "ok" : "failed",
                     sink.Status().detail.c_str());
         std::fflush(stdout);

@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
         ++typed;
         std::printf("%lld typing %d\n", NowMicroseconds(), typed);
         const vm4417::CaptureKeys keys{static_cast<std::uint32_t>(typed), "00:00:00", options.code};
-        const bool ok = vm4417::TypeCapture(sink, clock, keys);
+        const bool ok = vm4417::TypeCapture(sink, clock, keys).typed;
         std::printf("%lld typed %d %s\n", NowMicroseconds(), typed, ok ? "ok" : "failed");
         std::fflush(stdout);
         if (typed == options.captures) app.quit();

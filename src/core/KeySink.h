@@ -2,7 +2,10 @@
 // Synthetic keyboard events for the application that has the focus. Events
 // carry Windows virtual-key codes; each backend maps them to its own keys.
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace vm4417 {
 
@@ -30,6 +33,24 @@ struct KeyEvent {
     friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
 };
 
+// Modifiers of the operator's own keyboard that would turn a typed key into
+// a shortcut. Shift is not among them: the typing holds Shift itself.
+namespace held {
+inline constexpr std::uint8_t Ctrl = 1 << 0;
+inline constexpr std::uint8_t Alt = 1 << 1;
+inline constexpr std::uint8_t Super = 1 << 2;
+inline constexpr std::uint8_t AltGr = 1 << 3;
+inline constexpr std::uint8_t Other = 1 << 4;  // any other modifier (Hyper, Num Lock held down)
+}  // namespace held
+
+// The operator's own keyboard as a way of typing sees it. A part the way
+// cannot see is empty; so is a part that cannot touch the typed keys (a
+// virtual keyboard with modifiers and locks of its own).
+struct OperatorKeyboard {
+    std::optional<std::uint8_t> heldModifiers;  // `held` bits down or latched now
+    std::optional<bool> capsLock;               // Caps Lock or Shift Lock on
+};
+
 class KeySink {
 public:
     virtual ~KeySink() = default;
@@ -39,6 +60,21 @@ public:
     virtual bool Begin() = 0;
     // Delivers one event at once (flushed). False when it could not be sent.
     virtual bool Send(const KeyEvent& event) = 0;
+
+    // Why the last Begin() or Send() failed, in Czech for the operator;
+    // empty when the way has nothing to add to the keyboard error.
+    virtual std::string Problem() const { return {}; }
+    // How long until Begin() can succeed when nothing but time stands in its
+    // way (a way that settles after set-up); zero otherwise.
+    virtual std::chrono::milliseconds SettlingFor() { return std::chrono::milliseconds{0}; }
+    // The operator's keyboard now; asked after a successful Begin().
+    virtual OperatorKeyboard Keyboard() { return {}; }
+    // Switches Caps Lock and Shift Lock off for one capture, without any
+    // key reaching the application. False when they could not be switched
+    // off; nothing is typed then.
+    virtual bool SuspendLocks() { return false; }
+    // Puts back exactly the locks SuspendLocks() switched off.
+    virtual void RestoreLocks() {}
 };
 
 }  // namespace vm4417

@@ -1,8 +1,10 @@
 #include "KeyTyping.h"
 
 #include <string>
+#include <utility>
 
 #include "Global.h"
+#include "Texts.h"
 
 namespace vm4417 {
 
@@ -78,13 +80,36 @@ std::optional<std::vector<KeyStep>> BuildKeySequence(const CaptureKeys& capture)
     return keys.Take();
 }
 
-bool TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture) {
-    const auto sequence = BuildKeySequence(capture);
-    if (!sequence || !sink.Begin()) return false;
+namespace {
+
+// Waits, bounded, while the way settles after its set-up.
+void WaitWhileSettling(KeySink& sink, Clock& clock) {
+    const auto settling = sink.SettlingFor();
+    if (settling.count() > 0 && settling <= kSettleWaitLimit) clock.SleepFor(settling);
+}
+
+// The modifiers the operator still holds once the wait is over; 0 when none
+// (or when the way cannot see them).
+std::uint8_t WaitForModifiersReleased(KeySink& sink, Clock& clock) {
+    const Clock::TimePoint deadline = clock.Now() + kModifierReleaseWait;
+    for (;;) {
+        const std::uint8_t heldNow = sink.Keyboard().heldModifiers.value_or(0);
+        if (heldNow == 0 || clock.Now() >= deadline) return heldNow;
+        clock.SleepFor(kModifierPoll);
+    }
+}
+
+std::string HeldText(std::uint8_t heldModifiers) {
+    const bool one = (heldModifiers & (heldModifiers - 1)) == 0;
+    return std::string(one ? text::kKeyHeld : text::kKeysHeld) + HeldModifierNames(heldModifiers);
+}
+
+// Sends the steps with their pauses. On a refused event it lets go of what
+// is held, so that no key repeats in the target.
+bool SendSequence(KeySink& sink, Clock& clock, const std::vector<KeyStep>& sequence) {
     int held = -1;  // a key other than Shift that is down, if any
-    for (const KeyStep& step : *sequence) {
+    for (const KeyStep& step : sequence) {
         if (!sink.Send(step.event)) {
-            // Leave nothing held down in the target: a held key would repeat.
             if (held >= 0) sink.Send(KeyEvent{static_cast<std::uint8_t>(held), true});
             sink.Send(KeyEvent{vk::Shift, true});
             return false;
@@ -95,6 +120,40 @@ bool TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture) {
         if (step.pauseAfter.count() > 0) clock.SleepFor(step.pauseAfter);
     }
     return true;
+}
+
+}  // namespace
+
+std::string HeldModifierNames(std::uint8_t heldModifiers) {
+    static constexpr std::pair<std::uint8_t, std::string_view> kNames[] = {
+        {held::Ctrl, "Ctrl"},   {held::Alt, "Alt"},   {held::Super, "Super"},
+        {held::AltGr, "AltGr"}, {held::Other, "Mod"},
+    };
+    std::string names;
+    for (const auto& [bit, name] : kNames) {
+        if ((heldModifiers & bit) == 0) continue;
+        if (!names.empty()) names += ", ";
+        names += name;
+    }
+    return names;
+}
+
+TypingOutcome TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture) {
+    const auto sequence = BuildKeySequence(capture);
+    if (!sequence) return {false, std::string(text::kUntypableCode)};
+    WaitWhileSettling(sink, clock);
+    if (!sink.Begin()) return {false, sink.Problem()};
+    // A key typed while the operator holds Ctrl or Alt would reach the
+    // application as a shortcut (select all, close the tab): never type then.
+    if (const std::uint8_t heldModifiers = WaitForModifiersReleased(sink, clock)) {
+        return {false, HeldText(heldModifiers)};
+    }
+    const bool locksOn = sink.Keyboard().capsLock.value_or(false);
+    if (locksOn && !sink.SuspendLocks()) return {false, std::string(text::kCapsLockStuck)};
+    const bool typed = SendSequence(sink, clock, *sequence);
+    if (locksOn) sink.RestoreLocks();
+    if (!typed) return {false, sink.Problem()};
+    return {true, {}};
 }
 
 }  // namespace vm4417

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +15,14 @@ namespace vm4417 {
 
 // The pause after key events, long enough for slow receiving programs.
 inline constexpr std::chrono::milliseconds kKeyDelay{30};
+// How long a capture waits for the operator to let go of Ctrl, Alt, Super or
+// AltGr (a shortcut pressed at the moment a chip touched the reader), and
+// how often it looks meanwhile.
+inline constexpr std::chrono::milliseconds kModifierReleaseWait{1500};
+inline constexpr std::chrono::milliseconds kModifierPoll{5};
+// The longest settling of a freshly set-up way that a capture waits out
+// instead of failing.
+inline constexpr std::chrono::milliseconds kSettleWaitLimit{1500};
 
 // The virtual key that types `c` with Shift held, or nothing when no key is
 // safe for it. Digits and letters of either case use their own keys (lower
@@ -43,9 +52,24 @@ struct CaptureKeys {
 // once more. Nothing when a character has no safe key.
 std::optional<std::vector<KeyStep>> BuildKeySequence(const CaptureKeys& capture);
 
-// Types the capture and blocks for the pauses. False when it could not be
-// delivered (no display, a refused character, a failed send); the caller then
-// keeps the capture visible in the window instead.
-bool TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture);
+struct TypingOutcome {
+    bool typed = false;
+    // Why not, in Czech for the operator; empty when there is nothing to add
+    // to the keyboard error.
+    std::string problem;
+};
+
+// Types the capture and blocks for the pauses. Before the first key it waits
+// out a way's settling, then, where the way shows the operator's keyboard,
+// for the operator to let go of a shortcut modifier (never typing while one
+// is held), and switches Caps Lock and Shift Lock off for the capture and
+// back on after it. Not typed: no display, a refused character or send, a
+// modifier held past the wait, a lock that stays on; the caller then keeps
+// the capture visible in the window instead.
+TypingOutcome TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture);
+
+// "Ctrl", "Ctrl, Alt", ...: the modifiers of a `held` bit set, for the
+// operator.
+std::string HeldModifierNames(std::uint8_t heldModifiers);
 
 }  // namespace vm4417

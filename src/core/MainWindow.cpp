@@ -37,6 +37,7 @@ MainWindow::MainWindow(const MainWindowServices& services)
       keys_(services.keys),
       sound_(services.sound),
       applicationTitle_(services.applicationTitle),
+      reportProblem_(services.reportProblem),
       link_(services.ports),
       demoCodes_(services.demoSeed) {}
 
@@ -304,10 +305,10 @@ void MainWindow::RegisterCapture() {
     }
     if (IsOn(settings_.CodeToKeys)) {
         const CaptureKeys keys{captureCounter_, captureTime_, code, withOrder, withTime};
-        if (!TypeCapture(keys_, clock_, keys)) {
+        if (const TypingOutcome typing = TypeCapture(keys_, clock_, keys); !typing.typed) {
             // Nothing may be lost: a capture that could not be typed is listed.
             WriteListLine();
-            ShowCaptureError(text::kKeyboardError);
+            ShowTypingError(typing.problem);
         }
     } else {
         WriteListLine();
@@ -332,6 +333,16 @@ void MainWindow::ShowLogError() {
 
 void MainWindow::ShowCaptureError(std::string_view text) {
     if (!captureLogFailed_) ShowStatus(text);
+}
+
+void MainWindow::ShowTypingError(const std::string& problem) {
+    std::string status(text::kKeyboardError);
+    if (!problem.empty()) status += ": " + problem;
+    ShowCaptureError(status);
+    if (reportProblem_) {
+        reportProblem_(status + " (" + std::string(text::kListedCapture) +
+                       CounterText(captureCounter_) + ")");
+    }
 }
 
 // What the status bar says when nothing is amiss.

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct MainWindowServices {
     std::uint64_t demoSeed = 0;
     // Caption of the conversion error box, see ApplicationTitle().
     std::string applicationTitle;
+    // Takes a line for the operator's diagnosis (standard error) when a
+    // capture could not be typed; may be empty.
+    std::function<void(const std::string&)> reportProblem;
 };
 
 // A port that start-up's scan could not open, and the system's reason.
@@ -131,6 +135,7 @@ private:
     void ShowStatus(std::string_view text);
     void ShowLogError();
     void ShowCaptureError(std::string_view text);
+    void ShowTypingError(const std::string& problem);
     void ShowQuietStatus();
 
     void RegisterCapture();
@@ -147,6 +152,7 @@ private:
     KeySink& keys_;
     InfoSound& sound_;
     std::string applicationTitle_;
+    std::function<void(const std::string&)> reportProblem_;
     ReaderLink link_;
     DemoCodes demoCodes_;
 

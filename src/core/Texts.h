@@ -58,6 +58,13 @@ inline constexpr std::string_view kSettingsReadError = "Chyba při čtení param
 inline constexpr std::string_view kPortCloseError = "Chyba při zavírání portu";
 inline constexpr std::string_view kLogError = "Chyba při ukládání dat";
 inline constexpr std::string_view kKeyboardError = "Chyba při zápisu do klávesnice";
+// Why a capture was listed instead of typed: after kKeyboardError and ": ".
+inline constexpr std::string_view kKeyHeld = "je stisknutá klávesa ";     // + "Ctrl"
+inline constexpr std::string_view kKeysHeld = "jsou stisknuté klávesy ";  // + "Ctrl, Alt"
+inline constexpr std::string_view kCapsLockStuck = "Caps Lock nejde vypnout";
+// Standard error: which capture went to the list instead.
+inline constexpr std::string_view kListedCapture = "v seznamu v okně je záznam č. ";
+inline constexpr std::string_view kUntypableCode = "kód obsahuje znak, který nelze napsat";
 inline constexpr std::string_view kNumberFormatError = "Chybný formát čísla";
 
 inline constexpr std::string_view kBlocked = "Čtečka zablokována";

@@ -32,7 +32,7 @@ std::vector<std::uint8_t> Keys(std::string_view text) {
 
 class Typing : public ::testing::Test {
 protected:
-    bool Type(CaptureKeys capture) { return TypeCapture(sink, clock, capture); }
+    bool Type(CaptureKeys capture) { return TypeCapture(sink, clock, capture).typed; }
 
     FakeClock clock;
     RecordingKeySink sink{clock};
@@ -138,6 +138,90 @@ TEST_F(Typing, AFailedSendReleasesWhatIsHeld) {
     sink.failAfter = 3;  // after a key went up, only Shift is still held
     EXPECT_FALSE(Type({1, "00:00:00", "00000A1B2C3D", false, false}));
     EXPECT_EQ(sink.rejected, (std::vector<KeyEvent>{{'0', false}, {vk::Shift, true}}));
+}
+
+// The operator's keyboard as the way shows it: Ctrl held until `releaseAt`
+// on the fake clock.
+std::function<OperatorKeyboard()> CtrlHeldUntil(FakeClock& clock, Clock::TimePoint releaseAt) {
+    return [&clock, releaseAt] {
+        const bool down = clock.Now() < releaseAt;
+        return OperatorKeyboard{static_cast<std::uint8_t>(down ? held::Ctrl : 0), false};
+    };
+}
+
+TEST_F(Typing, AHeldModifierIsWaitedOutAndNoKeyGoesBeforeItIsLetGo) {
+    const auto releaseAt = clock.Now() + 700ms;
+    sink.keyboard = CtrlHeldUntil(clock, releaseAt);
+    ASSERT_TRUE(Type({7, "09:41:05", "00000A1B2C3D", false, false}));
+    ASSERT_FALSE(sink.times.empty());
+    EXPECT_GE(sink.times.front(), releaseAt);
+    EXPECT_LT(sink.times.front(), releaseAt + 2 * kModifierPoll);
+    EXPECT_EQ(sink.events.size(), 29u) << "the whole sequence, once";
+}
+
+TEST_F(Typing, AModifierHeldPastTheWaitTypesNothingAndSaysWhich) {
+    const auto start = clock.Now();
+    sink.keyboard = [] { return OperatorKeyboard{held::Ctrl | held::Alt, false}; };
+    const TypingOutcome outcome = TypeCapture(sink, clock, {7, "09:41:05", "00000A1B2C3D"});
+    EXPECT_FALSE(outcome.typed);
+    EXPECT_EQ(outcome.problem, "jsou stisknuté klávesy Ctrl, Alt");
+    EXPECT_TRUE(sink.events.empty());
+    EXPECT_GE(clock.Now() - start, kModifierReleaseWait);
+    EXPECT_LT(clock.Now() - start, kModifierReleaseWait + 2 * kModifierPoll);
+
+    sink.keyboard = [] { return OperatorKeyboard{held::AltGr, false}; };
+    EXPECT_EQ(TypeCapture(sink, clock, {7, "09:41:05", "0"}).problem, "je stisknutá klávesa AltGr");
+}
+
+TEST_F(Typing, AWayThatCannotSeeTheKeyboardTypesAtOnce) {
+    sink.keyboard = [] { return OperatorKeyboard{}; };
+    ASSERT_TRUE(Type({7, "09:41:05", "00000A1B2C3D", false, false}));
+    EXPECT_EQ(sink.times.front(), clock.Now() - 510ms) << "no wait before the first key";
+    EXPECT_TRUE(sink.lockCalls.empty());
+}
+
+TEST_F(Typing, CapsLockIsOffForTheWholeCaptureAndBackOnAfterIt) {
+    sink.keyboard = [] { return OperatorKeyboard{0, true}; };
+    ASSERT_TRUE(Type({7, "09:41:05", "00000A1B2C3D", false, false}));
+    const std::vector<RecordingKeySink::LockCall> around{{"suspend", 0}, {"restore", 29}};
+    EXPECT_EQ(sink.lockCalls, around);
+
+    // A failed send still puts the lock back.
+    sink.events.clear();
+    sink.lockCalls.clear();
+    sink.failAfter = 3;
+    EXPECT_FALSE(Type({7, "09:41:05", "00000A1B2C3D", false, false}));
+    ASSERT_EQ(sink.lockCalls.size(), 2u);
+    EXPECT_EQ(sink.lockCalls.back().what, "restore");
+
+    // A lock that stays on: nothing is typed, and the operator hears why.
+    sink.events.clear();
+    sink.lockCalls.clear();
+    sink.failAfter = -1;
+    sink.locksGiveWay = false;
+    const TypingOutcome outcome = TypeCapture(sink, clock, {7, "09:41:05", "00000A1B2C3D"});
+    EXPECT_FALSE(outcome.typed);
+    EXPECT_EQ(outcome.problem, "Caps Lock nejde vypnout");
+    EXPECT_TRUE(sink.events.empty());
+}
+
+TEST_F(Typing, AWayStillSettlingIsWaitedForWithinTheLimit) {
+    sink.settling = 800ms;
+    const auto start = clock.Now();
+    Clock::TimePoint begunAt{};
+    sink.onBegin = [&] { begunAt = clock.Now(); };
+    ASSERT_TRUE(Type({7, "09:41:05", "0", false, false}));
+    EXPECT_EQ(begunAt - start, 800ms);
+
+    // A way that would take longer is not waited for: it fails as before.
+    clock.sleeps.clear();
+    sink.settling = kSettleWaitLimit + 1ms;
+    sink.available = false;
+    sink.problem = "not yet";
+    const TypingOutcome outcome = TypeCapture(sink, clock, {7, "09:41:05", "0"});
+    EXPECT_FALSE(outcome.typed);
+    EXPECT_EQ(outcome.problem, "not yet");
+    EXPECT_TRUE(clock.sleeps.empty());
 }
 
 }  // namespace

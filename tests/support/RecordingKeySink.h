@@ -1,7 +1,9 @@
 #pragma once
 // A key sink that keeps every event with the (fake) time it was sent.
 
+#include <chrono>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "Clock.h"
@@ -28,6 +30,18 @@ public:
         return true;
     }
 
+    std::string Problem() const override { return problem; }
+    std::chrono::milliseconds SettlingFor() override { return settling; }
+    OperatorKeyboard Keyboard() override {
+        ++looks;
+        return keyboard ? keyboard() : OperatorKeyboard{};
+    }
+    bool SuspendLocks() override {
+        lockCalls.push_back({"suspend", events.size()});
+        return locksGiveWay;
+    }
+    void RestoreLocks() override { lockCalls.push_back({"restore", events.size()}); }
+
     bool available = true;
     int failAfter = -1;  // refuse every event after this many, when >= 0
     int begins = 0;
@@ -36,6 +50,19 @@ public:
     std::vector<KeyEvent> events;
     std::vector<KeyEvent> rejected;
     std::vector<Clock::TimePoint> times;
+
+    std::string problem;  // what Problem() says
+    std::chrono::milliseconds settling{0};
+    // The operator's keyboard at each look; not seen when empty.
+    std::function<OperatorKeyboard()> keyboard;
+    int looks = 0;
+    bool locksGiveWay = true;
+    struct LockCall {
+        std::string what;
+        std::size_t eventsBefore;  // how many events had been sent then
+        friend bool operator==(const LockCall&, const LockCall&) = default;
+    };
+    std::vector<LockCall> lockCalls;
 
 private:
     Clock& clock_;

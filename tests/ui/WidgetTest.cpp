@@ -106,7 +106,7 @@ protected:
 
     SilentSound sound;
     TForm1 form;
-    MainWindow logic{MainWindowServices{form, ports, files, clock, keys, sound, 1, "Vm4417"}};
+    MainWindow logic{MainWindowServices{form, ports, files, clock, keys, sound, 1, "Vm4417", {}}};
     bool attached = (form.Attach(logic), true);
 };
 
@@ -304,8 +304,8 @@ TEST(DemoTicks, DoNotPileUp) {
     SlowOnceKeySink keys;
     SilentSound sound;
     TForm1 form;
-    MainWindow logic(
-        MainWindowServices{form, world.ports, world.files, world.clock, keys, sound, 1, "Vm4417"});
+    MainWindow logic(MainWindowServices{
+        form, world.ports, world.files, world.clock, keys, sound, 1, "Vm4417", {}});
     form.Attach(logic);
     form.show();
     form.activateWindow();

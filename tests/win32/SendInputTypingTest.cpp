@@ -82,7 +82,7 @@ TEST(SendInputTyping, TheWholeCaptureArrivesAsTheKeyboardMapMakesIt) {
     SendInputKeySink keys;
     Win32Clock clock;
     const CaptureKeys capture{7, "09:41:05", "00000A1B2C3D", true, true};
-    ASSERT_TRUE(TypeCapture(keys, clock, capture));
+    ASSERT_TRUE(TypeCapture(keys, clock, capture).typed);
     TypingWindow::Pump(std::chrono::milliseconds{500});
     EXPECT_EQ(window.Text(), expected->text);
     // Nothing stays held down.

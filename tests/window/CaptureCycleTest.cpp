@@ -305,12 +305,24 @@ TEST_F(TypingCycle, ChipsTouchedWhileCapturesAreTypedAreEachLoggedOnceInOrder) {
     EXPECT_TRUE(view.LedDarkShown());
 }
 
-TEST_F(TypingCycle, ACaptureThatCannotBeTypedIsListedInstead) {
+TEST_F(TypingCycle, ACaptureThatCannotBeTypedIsListedInsteadAndTheOperatorHearsWhy) {
     keys.available = false;
     Capture("00000A1B2C3D45");
     EXPECT_EQ(ListLine(0), "1       09:41:05      00000A1B2C3D");
     EXPECT_EQ(view.status, "Chyba při zápisu do klávesnice");
     EXPECT_EQ(window->CaptureCounter(), 1u);
+
+    // Ctrl held through the whole wait: a shortcut is never typed.
+    keys.available = true;
+    keys.keyboard = [] { return OperatorKeyboard{held::Ctrl, false}; };
+    Capture("0000000000FF00");
+    EXPECT_EQ(ListLine(1), "2       09:41:05      0000000000FF");
+    EXPECT_EQ(view.status, "Chyba při zápisu do klávesnice: je stisknutá klávesa Ctrl");
+    EXPECT_TRUE(keys.events.empty());
+    ASSERT_EQ(reported.size(), 2u);
+    EXPECT_EQ(reported[1],
+              "Chyba při zápisu do klávesnice: je stisknutá klávesa Ctrl "
+              "(v seznamu v okně je záznam č. 2)");
 }
 
 class DecimalCycle : public CaptureCycle {

@@ -22,7 +22,8 @@ ReaderSettings WindowTest::SettingsWithPort(std::uint8_t port) {
 }
 
 void WindowTest::Start() {
-    const MainWindowServices services{view, ports, files, clock, keys, sound, 1, "Vm4417"};
+    auto report = [this](const std::string& line) { reported.push_back(line); };
+    const MainWindowServices services{view, ports, files, clock, keys, sound, 1, "Vm4417", report};
     window = std::make_unique<MainWindow>(services);
     window->FormActivate();
 }

@@ -36,6 +36,8 @@ protected:
     CountingSound sound;
     FakeView view;
     std::unique_ptr<MainWindow> window;
+    // What the window reported for the operator's diagnosis.
+    std::vector<std::string> reported;
 };
 
 }  // namespace vm4417::test

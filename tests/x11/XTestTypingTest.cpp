@@ -140,7 +140,7 @@ protected:
 
     std::vector<Received> Type(XTestKeySink& sink, std::string_view code, bool options) {
         const CaptureKeys capture{7, "09:41:05", code, options, options};
-        EXPECT_TRUE(TypeCapture(sink, clock_, capture)) << code;
+        EXPECT_TRUE(TypeCapture(sink, clock_, capture).typed) << code;
         auto events = window_->Take();
         ExpectWellFormed(events, window_->ShiftKey(), window_->display());
         return events;
@@ -213,6 +213,95 @@ TEST_F(XTestTyping, CzechMapGivesDigitsWithShiftAndIsPickedUpByALiveSink) {
     // Z and Y swap places on this map; the sink follows the map at once.
     EXPECT_EQ(Text(Type(sink, "ZY", false)), "ZY\r");
     EXPECT_EQ(Text(Type(sink, "00000A1B2C3D", true)), "7     09-41-05     00000A1B2C3D\r");
+}
+
+// The operator's own keyboard on the Czech map, played with xdotool (XTest,
+// like the program; Xvfb has no other keyboard, and the server's XKB state
+// merges all of them alike): a modifier held at the moment of the chip and
+// let go a second later, and Caps Lock.
+class OperatorKeyboardTyping : public XTestTyping {
+protected:
+    void SetUp() override {
+        XTestTyping::SetUp();
+        if (HasFatalFailure()) return;
+        if (Xdotool("version >/dev/null") != 0) GTEST_SKIP() << "no xdotool";
+        const std::string command = "setxkbmap -display " + xvfb_.DisplayName() + " cz";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        window_->Take();
+        sink_.emplace(xvfb_.DisplayName());
+    }
+    int Xdotool(const std::string& arguments) {
+        const std::string command = "DISPLAY=" + xvfb_.DisplayName() + " xdotool " + arguments;
+        return std::system(command.c_str());
+    }
+    XkbStateRec State() {
+        XkbStateRec state{};
+        XkbGetState(window_->display(), XkbUseCoreKbd, &state);
+        return state;
+    }
+    // The capture's key events, without the operator's own.
+    std::vector<Received> Typed(const std::vector<Received>& events, KeySym operatorKey) {
+        const KeyCode own = XKeysymToKeycode(window_->display(), operatorKey);
+        std::vector<Received> typed;
+        for (const Received& r : events) {
+            if (r.keycode != own) typed.push_back(r);
+        }
+        return typed;
+    }
+    Time ReleaseTime(const std::vector<Received>& events, KeySym key) {
+        const KeyCode code = XKeysymToKeycode(window_->display(), key);
+        for (const Received& r : events) {
+            if (!r.press && r.keycode == code) return r.time;
+        }
+        return 0;
+    }
+
+    std::optional<XTestKeySink> sink_;
+};
+
+TEST_F(OperatorKeyboardTyping, AModifierHeldAtTheChipIsWaitedOutAndNeverCombinesWithTheKeys) {
+    for (const char* modifier : {"Control_L", "Alt_L", "ISO_Level3_Shift"}) {
+        SCOPED_TRACE(modifier);
+        ASSERT_EQ(Xdotool(std::string("keydown ") + modifier), 0);
+        // Let go a second later, while the capture waits.
+        ASSERT_EQ(Xdotool(std::string("sleep 1 keyup ") + modifier + " &"), 0);
+        ASSERT_TRUE(sink_->Begin());
+        const TypingOutcome outcome =
+            TypeCapture(*sink_, clock_, {7, "09:41:05", "00000A1B2C3D", true, true});
+        EXPECT_TRUE(outcome.typed) << outcome.problem;
+        const auto events = window_->Take();
+        const KeySym key = XStringToKeysym(modifier);
+        const auto typed = Typed(events, key);
+        EXPECT_EQ(Text(typed), "7     09-41-05     00000A1B2C3D\r");
+        ExpectWellFormed(typed, window_->ShiftKey(), window_->display());
+        ASSERT_FALSE(typed.empty());
+        EXPECT_GE(typed.front().time, ReleaseTime(events, key)) << "a key went before the release";
+        EXPECT_EQ(State().base_mods, 0) << "a modifier is left down";
+    }
+}
+
+TEST_F(OperatorKeyboardTyping, AModifierHeldPastTheWaitTypesNothingAndStaysTheOperators) {
+    ASSERT_EQ(Xdotool("keydown Control_L"), 0);
+    ASSERT_TRUE(sink_->Begin());
+    const TypingOutcome outcome = TypeCapture(*sink_, clock_, {7, "09:41:05", "00000A1B2C3D"});
+    EXPECT_FALSE(outcome.typed);
+    EXPECT_EQ(outcome.problem, "je stisknutá klávesa Ctrl");
+    EXPECT_EQ(Typed(window_->Take(), XK_Control_L).size(), 0u);
+    EXPECT_EQ(State().base_mods, ControlMask) << "the operator still holds Ctrl";
+    ASSERT_EQ(Xdotool("keyup Control_L"), 0);
+}
+
+TEST_F(OperatorKeyboardTyping, CapsLockLeavesTheCharactersAloneAndStaysOn) {
+    ASSERT_EQ(Xdotool("key Caps_Lock"), 0);
+    ASSERT_EQ(State().locked_mods & LockMask, LockMask);
+    window_->Take();
+    ASSERT_TRUE(sink_->Begin());
+    EXPECT_TRUE(TypeCapture(*sink_, clock_, {7, "09:41:05", "00000A1B2C3D", true, true}).typed);
+    const auto events = window_->Take();
+    EXPECT_EQ(Text(events), "7     09-41-05     00000A1B2C3D\r");
+    ExpectWellFormed(events, window_->ShiftKey(), window_->display());
+    EXPECT_EQ(State().locked_mods & LockMask, LockMask) << "Caps Lock is the operator's again";
+    EXPECT_EQ(State().base_mods, 0);
 }
 
 TEST(XTestKeySinkConnection, NoDisplayMeansFalseNotACrash) {

@@ -85,6 +85,11 @@ public:
     // KeySink: delivered through the chosen way.
     bool Begin() override { return chosen_->Begin(); }
     bool Send(const KeyEvent& event) override { return chosen_->Send(event); }
+    std::string Problem() const override { return chosen_->Problem(); }
+    std::chrono::milliseconds SettlingFor() override { return chosen_->SettlingFor(); }
+    OperatorKeyboard Keyboard() override { return chosen_->Keyboard(); }
+    bool SuspendLocks() override { return chosen_->SuspendLocks(); }
+    void RestoreLocks() override { chosen_->RestoreLocks(); }
 
 private:
     std::vector<TypingWay*> Order() const;

@@ -148,11 +148,68 @@ void TakeMapChanges(LinkState& link, int xkbEventType) {
     }
 }
 
+// The locks that change what a typed key gives: Caps Lock locks Lock, and
+// Shift Lock locks Shift.
+constexpr unsigned int kCharacterLocks = LockMask | ShiftMask;
+
+// The shortcut modifiers among X modifier masks, as xkeyboard-config maps
+// them: Alt on Mod1, Super on Mod4, AltGr (ISO_Level3_Shift) on Mod5; Mod2
+// is Num Lock and Mod3 mostly unused.
+std::uint8_t HeldModifiers(unsigned int mods) {
+    std::uint8_t heldModifiers = 0;
+    if ((mods & ControlMask) != 0) heldModifiers |= held::Ctrl;
+    if ((mods & Mod1Mask) != 0) heldModifiers |= held::Alt;
+    if ((mods & Mod4Mask) != 0) heldModifiers |= held::Super;
+    if ((mods & Mod5Mask) != 0) heldModifiers |= held::AltGr;
+    if ((mods & (Mod2Mask | Mod3Mask)) != 0) heldModifiers |= held::Other;
+    return heldModifiers;
+}
+
+std::optional<XkbStateRec> KeyboardState(LinkState& link) {
+    XkbStateRec state{};
+    if (XkbGetState(link.display, XkbUseCoreKbd, &state) != Success || link.broken) {
+        return std::nullopt;
+    }
+    return state;
+}
+
 }  // namespace
 
 XTestKeySink::XTestKeySink(std::string displayName) : displayName_(std::move(displayName)) {}
 
 XTestKeySink::~XTestKeySink() { Disconnect(); }
+
+OperatorKeyboard XTestKeySink::Keyboard() {
+    if (!connection_ || connection_->link.broken || connection_->xkbEventType < 0) return {};
+    HandlerScope scope(connection_->link);
+    const auto state = KeyboardState(connection_->link);
+    if (!state) return {};
+    // Held and latched modifiers both reach the next key; a locked one
+    // (Num Lock) does not make a shortcut of it.
+    const unsigned int reaching = state->base_mods | state->latched_mods;
+    return {HeldModifiers(reaching & ~kCharacterLocks),
+            (state->locked_mods & kCharacterLocks) != 0};
+}
+
+bool XTestKeySink::SuspendLocks() {
+    if (!connection_ || connection_->link.broken || connection_->xkbEventType < 0) return false;
+    LinkState& link = connection_->link;
+    HandlerScope scope(link);
+    const auto before = KeyboardState(link);
+    if (!before) return false;
+    suspendedLocks_ = before->locked_mods & kCharacterLocks;
+    XkbLockModifiers(link.display, XkbUseCoreKbd, suspendedLocks_, 0);
+    const auto after = KeyboardState(link);
+    return after && (after->locked_mods & kCharacterLocks) == 0;
+}
+
+void XTestKeySink::RestoreLocks() {
+    const unsigned int locks = std::exchange(suspendedLocks_, 0);
+    if (locks == 0 || !connection_ || connection_->link.broken) return;
+    HandlerScope scope(connection_->link);
+    XkbLockModifiers(connection_->link.display, XkbUseCoreKbd, locks, locks);
+    XSync(connection_->link.display, False);
+}
 
 void XTestKeySink::Disconnect() {
     if (!connection_) return;

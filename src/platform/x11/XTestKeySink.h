@@ -12,8 +12,13 @@ namespace vm4417 {
 // Each Windows virtual-key code goes to the key that carries it on a Windows
 // keyboard, looked up in the server's current keyboard map: the digit row,
 // the letter keys, Space, Return, left Shift and the keypad minus (the
-// codes of KeySink.h). Events are sent as
-// given: no modifier is added, locked or released behind the caller's back.
+// codes of KeySink.h). Events are sent as given: no modifier is added or
+// released behind the caller's back.
+//
+// The operator's keyboard is the X server's keyboard state (XKB), which
+// merges every keyboard of the core device: held modifiers are seen, and
+// Caps Lock and Shift Lock are switched off for a capture by locking the
+// modifiers anew (no key event reaches the application) and put back after.
 //
 // A missing display, a server without XTest or a server that goes away never
 // ends the process; Begin() and Send() return false instead, and a later
@@ -37,6 +42,10 @@ public:
     // it. False for a virtual-key code without a key, before a successful
     // Begin(), and when the server refused the event or is gone.
     bool Send(const KeyEvent& event) override;
+    // Nothing seen without a connection or without XKB on the server.
+    OperatorKeyboard Keyboard() override;
+    bool SuspendLocks() override;
+    void RestoreLocks() override;
 
     // TypingWay
     std::string Name() const override { return "XTest"; }
@@ -52,6 +61,7 @@ private:
 
     std::string displayName_;
     std::unique_ptr<Connection> connection_;
+    unsigned int suspendedLocks_ = 0;  // modifier masks SuspendLocks() unlocked
 };
 
 }  // namespace vm4417

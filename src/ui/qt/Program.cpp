@@ -17,8 +17,10 @@ std::uint64_t EntropySeed() {
 Program::Program(const std::string& executablePath)
     : ports_(TermiosSerialPorts::LocationsFromEnvironment()),
       typing_(std::cerr),
-      logic_(MainWindowServices{form_, ports_, files_, clock_, typing_.Keys(), sound_,
-                                EntropySeed(), ApplicationTitle(executablePath)}) {
+      logic_(MainWindowServices{
+          form_, ports_, files_, clock_, typing_.Keys(), sound_, EntropySeed(),
+          ApplicationTitle(executablePath),
+          [](const std::string& line) { std::cerr << "vm4417: " << line << std::endl; }}) {
     form_.Attach(logic_);
     typing_.SetNoticeListener([this](const std::string& status) { form_.SetStatusText(status); });
     QObject::connect(&form_, &TForm1::StartupFinished, &form_, [this] {

@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "Console.h"
 #include "win32/WideText.h"
 
 namespace vm4417::ui {
@@ -27,7 +28,9 @@ std::string ExecutablePath() {
 
 Program::Program(const std::string& executablePath)
     : logic_(MainWindowServices{form_, ports_, files_, clock_, keys_, sound_, EntropySeed(),
-                                ApplicationTitle(executablePath)}) {
+                                ApplicationTitle(executablePath), [](const std::string& line) {
+                                    WriteStandard(STD_ERROR_HANDLE, "vm4417: " + line + "\n");
+                                }}) {
     form_.Attach(logic_);
 }
 
