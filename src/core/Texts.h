@@ -64,6 +64,8 @@ inline constexpr std::string_view kKeysHeld = "jsou stisknuté klávesy ";  // +
 inline constexpr std::string_view kCapsLockStuck = "Caps Lock nejde vypnout";
 // Standard error: which capture went to the list instead.
 inline constexpr std::string_view kListedCapture = "v seznamu v okně je záznam č. ";
+inline constexpr std::string_view kTargetElevated =
+    "aplikace, do které se píše, běží jako správce (spusťte jako správce i tento program)";
 inline constexpr std::string_view kUntypableCode = "kód obsahuje znak, který nelze napsat";
 inline constexpr std::string_view kNumberFormatError = "Chybný formát čísla";
 
