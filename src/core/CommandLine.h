@@ -16,12 +16,12 @@
 namespace vm4417 {
 
 enum class CommandLineAction {
-    Window,     // no option of ours: start the program's window
-    Help,       // --help, -h
-    Version,    // --version
-    ListPorts,  // --list-ports
+    Window,       // no option of ours: start the program's window
+    Help,         // --help, -h
+    Version,      // --version
+    ListPorts,    // --list-ports
     CheckTyping,  // --check-typing (where the system has ways to choose from)
-    Misuse,     // an option of ours with something after it
+    Misuse,       // an option of ours with something after it
 };
 
 CommandLineAction ParseCommandLine(int argc, const char* const argv[]);

@@ -108,9 +108,10 @@ TEST_F(TypingKeymapTest, EveryKeyOfTheTypingHasOneKeyOfItsOwnWithItsKeysym) {
         // up by the key, so no receiver takes it for a Shift shortcut.
         xkb_state_update_mask(state.get(), made.shiftMask, 0, 0, 0, 0, 0);
         EXPECT_EQ(xkb_state_key_get_one_sym(state.get(), keycode), *keysym);
-        EXPECT_EQ(xkb_state_mod_index_is_consumed(
-                      state.get(), keycode, xkb_keymap_mod_get_index(keymap.get(), XKB_MOD_NAME_SHIFT)),
-                  1);
+        EXPECT_EQ(
+            xkb_state_mod_index_is_consumed(
+                state.get(), keycode, xkb_keymap_mod_get_index(keymap.get(), XKB_MOD_NAME_SHIFT)),
+            1);
         xkb_state_update_mask(state.get(), 0, 0, 0, 0, 0, 0);
     }
 }

@@ -80,8 +80,7 @@ void DesktopTyping::OnStatusChange() {
     } else if (status.state == WayState::Failed && before != WayState::Ready) {
         Tell(text::kTypingSetupFailed, std::string(label) + ": " + status.detail);
     } else if (status.state == WayState::Failed) {
-        err_ << "vm4417: " << text::kTypingBroke << " (" << label << ": " << status.detail
-             << ")\n";
+        err_ << "vm4417: " << text::kTypingBroke << " (" << label << ": " << status.detail << ")\n";
         err_.flush();
     }
 }

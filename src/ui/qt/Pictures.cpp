@@ -25,7 +25,6 @@ art::Image FromQImage(const QImage& image) {
     return out;
 }
 
-
 }  // namespace
 
 QImage LedDarkImage() { return Opaque(art::LedDarkStrip()); }

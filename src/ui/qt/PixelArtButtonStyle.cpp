@@ -1,11 +1,11 @@
 #include "PixelArtButtonStyle.h"
 
 #include <QApplication>
-#include <QtMath>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QStyleOptionButton>
+#include <QtMath>
 
 namespace vm4417::ui {
 
@@ -42,11 +42,11 @@ LabelLayout LayOut(const QStyleOptionButton& button, QSize picture, const QStyle
             button.fontMetrics.boundingRect(button.rect, layout.textFlags, button.text).width() + 4;
     }
     const QRect rect = button.rect;
-    layout.picture = QStyle::visualRect(
-        button.direction, rect,
-        QRect(QPoint(rect.x() + (rect.width() - labelWidth) / 2,
-                     rect.y() + (rect.height() - picture.height()) / 2),
-              picture));
+    layout.picture =
+        QStyle::visualRect(button.direction, rect,
+                           QRect(QPoint(rect.x() + (rect.width() - labelWidth) / 2,
+                                        rect.y() + (rect.height() - picture.height()) / 2),
+                                 picture));
     layout.text = rect;
     if (button.direction == Qt::RightToLeft) {
         layout.textFlags |= Qt::AlignRight;
