@@ -42,6 +42,9 @@ constexpr ControlEntry kControls[] = {
     {CheckBox10, "CheckBox10", K::CheckBox, 304, 464, 97, 17, text::kDecimalBox},
     {CheckBox9, "CheckBox9", K::CheckBox, 312, 8, 97, 17, text::kCrcBox, false},
     {CheckBox8, "CheckBox8", K::CheckBox, 368, 8, 97, 17, text::kFamilyBox, false},
+    // In the free strip above the buttons' frame, clear of its heading.
+    {CheckBox11, "CheckBox11", K::CheckBox, 300, 8, 105, 16, text::kExactCharactersBox, true, false,
+     text::kExactCharactersTip},
     {Label5, "Label5", K::Label, 8, 520, 35, 13, text::kCounterLabel},
     {Edit1, "Edit1", K::Edit, 48, 512, 113, 21, text::kCounterInitial},
     {BitBtn6, "BitBtn6", K::BitBtn, 168, 512, 97, 25, text::kResetButton},
@@ -51,9 +54,9 @@ constexpr ControlEntry kControls[] = {
 };
 
 constexpr Control kTabOrder[] = {
-    Memo1,     CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,  CheckBox6,
-    CheckBox7, Edit1,     BitBtn1,   BitBtn2,   BitBtn3,   BitBtn4,    BitBtn5,
-    BitBtn6,   BitBtn7,   BitBtn8,   CheckBox8, CheckBox9, CheckBox10,
+    Memo1,     CheckBox1, CheckBox11, CheckBox2, CheckBox3, CheckBox4, CheckBox5,
+    CheckBox6, CheckBox7, Edit1,      BitBtn1,   BitBtn2,   BitBtn3,   BitBtn4,
+    BitBtn5,   BitBtn6,   BitBtn7,    BitBtn8,   CheckBox8, CheckBox9, CheckBox10,
 };
 
 }  // namespace

@@ -31,6 +31,7 @@ struct ControlEntry {
     std::string_view text;
     bool visible = true;
     bool checked = false;
+    std::string_view tip = {};  // shown while the pointer rests on the control
 };
 
 inline constexpr int kClientWidth = 484;

@@ -37,7 +37,8 @@ ReaderSettings FromBytes(const ReaderSettings::Bytes& b) {
     s.StoredCounter = GetLittleEndian32(b, kCounterOffset);
     s.CrcOption = b[12];
     s.DecimalCode = b[13];
-    s.Reserved = {b[14], b[15]};
+    s.ExactCharacters = b[14];
+    s.Reserved = b[15];
     return s;
 }
 
@@ -56,8 +57,8 @@ ReaderSettings::Bytes ReaderSettings::ToBytes() const {
     PutLittleEndian32(b, kCounterOffset, StoredCounter);
     b[12] = CrcOption;
     b[13] = DecimalCode;
-    b[14] = Reserved[0];
-    b[15] = Reserved[1];
+    b[14] = ExactCharacters;
+    b[15] = Reserved;
     return b;
 }
 

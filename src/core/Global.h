@@ -22,18 +22,19 @@ struct ReaderSettings {
     static constexpr std::size_t kSize = 16;
     using Bytes = std::array<std::uint8_t, kSize>;
 
-    std::uint8_t PortNumber = 0;             // offset 0: first port of the scan
-    std::uint8_t OrderToKeys = 0;            // 1: type the order number
-    std::uint8_t TimeToKeys = 0;             // 2: type the time of day
-    std::uint8_t CodeToKeys = 0;             // 3: type captures instead of listing
-    std::uint8_t LedOffAfterCode = 0;        // 4: darken the reader's LED after a capture
-    std::uint8_t MinimizeAtStart = 0;        // 5
-    std::uint8_t SaveToDisk = 0;             // 6: append captures to the daily log
-    std::uint8_t SoundSignal = 0;            // 7: beep on each capture
-    std::uint32_t StoredCounter = 0;         // 8..11, little-endian in the file
-    std::uint8_t CrcOption = 0;              // 12: stored and restored, never used
-    std::uint8_t DecimalCode = 0;            // 13: codes in decimal
-    std::array<std::uint8_t, 2> Reserved{};  // 14..15: kept as loaded
+    std::uint8_t PortNumber = 0;       // offset 0: first port of the scan
+    std::uint8_t OrderToKeys = 0;      // 1: type the order number
+    std::uint8_t TimeToKeys = 0;       // 2: type the time of day
+    std::uint8_t CodeToKeys = 0;       // 3: type captures instead of listing
+    std::uint8_t LedOffAfterCode = 0;  // 4: darken the reader's LED after a capture
+    std::uint8_t MinimizeAtStart = 0;  // 5
+    std::uint8_t SaveToDisk = 0;       // 6: append captures to the daily log
+    std::uint8_t SoundSignal = 0;      // 7: beep on each capture
+    std::uint32_t StoredCounter = 0;   // 8..11, little-endian in the file
+    std::uint8_t CrcOption = 0;        // 12: stored and restored, never used
+    std::uint8_t DecimalCode = 0;      // 13: codes in decimal
+    std::uint8_t ExactCharacters = 0;  // 14: typed characters the same on every layout
+    std::uint8_t Reserved = 0;         // 15: kept as loaded
 
     // The file image, independent of the host's byte order.
     Bytes ToBytes() const;
@@ -53,7 +54,7 @@ inline constexpr std::string_view kSettingsFileName = "VM4417.INI";
 inline constexpr std::uint8_t kHighestScannedPort = 29;
 
 // Sets the defaults of a first start: port 29, LED-off and sound on, other
-// options off, counter 0. Offsets 3 (typing), 12 and 14..15 keep their value.
+// options off, counter 0. Offsets 3 (typing), 12, 14 and 15 keep their value.
 void ApplyDefaults(ReaderSettings& settings);
 enum class SettingsLoad {
     Loaded,      // the file was read (a short file replaces only the bytes present)

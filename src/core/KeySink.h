@@ -41,6 +41,9 @@ inline constexpr std::uint8_t Alt = 1 << 1;
 inline constexpr std::uint8_t Super = 1 << 2;
 inline constexpr std::uint8_t AltGr = 1 << 3;
 inline constexpr std::uint8_t Other = 1 << 4;  // any other modifier (Hyper, Num Lock held down)
+// Harmless where the typing holds Shift anyway; not where it types each
+// character at its own level.
+inline constexpr std::uint8_t Shift = 1 << 5;
 }  // namespace held
 
 // The operator's own keyboard as a way of typing sees it. A part the way
@@ -61,6 +64,13 @@ public:
     // Delivers one event at once (flushed). False when it could not be sent.
     virtual bool Send(const KeyEvent& event) = 0;
 
+    // How the next captures are typed. False: the keys themselves, so that
+    // the target's layout decides the characters. True: for each key, the
+    // character it gives on a Czech keyboard with Shift held, on whatever
+    // layout the target has; the design's Shift events then go nowhere and
+    // Shift (or AltGr) is pressed only around a key whose level needs it.
+    // Ways that always type characters ignore it.
+    virtual void SetExactCharacters(bool) {}
     // Why the last Begin() or Send() failed, in Czech for the operator;
     // empty when the way has nothing to add to the keyboard error.
     virtual std::string Problem() const { return {}; }

@@ -88,12 +88,12 @@ void WaitWhileSettling(KeySink& sink, Clock& clock) {
     if (settling.count() > 0 && settling <= kSettleWaitLimit) clock.SleepFor(settling);
 }
 
-// The modifiers the operator still holds once the wait is over; 0 when none
-// (or when the way cannot see them).
-std::uint8_t WaitForModifiersReleased(KeySink& sink, Clock& clock) {
+// The modifiers among `watched` that the operator still holds once the wait
+// is over; 0 when none (or when the way cannot see them).
+std::uint8_t WaitForModifiersReleased(KeySink& sink, Clock& clock, std::uint8_t watched) {
     const Clock::TimePoint deadline = clock.Now() + kModifierReleaseWait;
     for (;;) {
-        const std::uint8_t heldNow = sink.Keyboard().heldModifiers.value_or(0);
+        const std::uint8_t heldNow = sink.Keyboard().heldModifiers.value_or(0) & watched;
         if (heldNow == 0 || clock.Now() >= deadline) return heldNow;
         clock.SleepFor(kModifierPoll);
     }
@@ -122,12 +122,39 @@ bool SendSequence(KeySink& sink, Clock& clock, const std::vector<KeyStep>& seque
     return true;
 }
 
+// Everything after a successful Begin().
+TypingOutcome TypeBegun(KeySink& sink, Clock& clock, const std::vector<KeyStep>& sequence,
+                        bool exactCharacters) {
+    // A key typed while the operator holds Ctrl or Alt would reach the
+    // application as a shortcut (select all, close the tab): never type then.
+    // A held Shift only matters where the typing does not hold Shift itself.
+    const auto watched = static_cast<std::uint8_t>(exactCharacters ? 0xFF : ~held::Shift);
+    if (const std::uint8_t heldModifiers = WaitForModifiersReleased(sink, clock, watched)) {
+        return {false, HeldText(heldModifiers)};
+    }
+    const bool locksOn = sink.Keyboard().capsLock.value_or(false);
+    if (locksOn && !sink.SuspendLocks()) return {false, std::string(text::kCapsLockStuck)};
+    const bool typed = SendSequence(sink, clock, sequence);
+    if (locksOn) sink.RestoreLocks();
+    if (!typed) return {false, sink.Problem()};
+    return {true, {}};
+}
+
 }  // namespace
+
+TypingOutcome TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture) {
+    const auto sequence = BuildKeySequence(capture);
+    if (!sequence) return {false, std::string(text::kUntypableCode)};
+    sink.SetExactCharacters(capture.exactCharacters);
+    WaitWhileSettling(sink, clock);
+    if (!sink.Begin()) return {false, sink.Problem()};
+    return TypeBegun(sink, clock, *sequence, capture.exactCharacters);
+}
 
 std::string HeldModifierNames(std::uint8_t heldModifiers) {
     static constexpr std::pair<std::uint8_t, std::string_view> kNames[] = {
         {held::Ctrl, "Ctrl"},   {held::Alt, "Alt"},   {held::Super, "Super"},
-        {held::AltGr, "AltGr"}, {held::Other, "Mod"},
+        {held::AltGr, "AltGr"}, {held::Other, "Mod"}, {held::Shift, "Shift"},
     };
     std::string names;
     for (const auto& [bit, name] : kNames) {
@@ -136,24 +163,6 @@ std::string HeldModifierNames(std::uint8_t heldModifiers) {
         names += name;
     }
     return names;
-}
-
-TypingOutcome TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture) {
-    const auto sequence = BuildKeySequence(capture);
-    if (!sequence) return {false, std::string(text::kUntypableCode)};
-    WaitWhileSettling(sink, clock);
-    if (!sink.Begin()) return {false, sink.Problem()};
-    // A key typed while the operator holds Ctrl or Alt would reach the
-    // application as a shortcut (select all, close the tab): never type then.
-    if (const std::uint8_t heldModifiers = WaitForModifiersReleased(sink, clock)) {
-        return {false, HeldText(heldModifiers)};
-    }
-    const bool locksOn = sink.Keyboard().capsLock.value_or(false);
-    if (locksOn && !sink.SuspendLocks()) return {false, std::string(text::kCapsLockStuck)};
-    const bool typed = SendSequence(sink, clock, *sequence);
-    if (locksOn) sink.RestoreLocks();
-    if (!typed) return {false, sink.Problem()};
-    return {true, {}};
 }
 
 }  // namespace vm4417

@@ -45,6 +45,7 @@ struct CaptureKeys {
     std::string_view code;  // typed in full, whatever its length
     bool withOrder = false;
     bool withTime = false;
+    bool exactCharacters = false;  // see KeySink::SetExactCharacters()
 };
 
 // The whole event sequence with its pauses: Shift down; the order number and
@@ -62,10 +63,10 @@ struct TypingOutcome {
 // Types the capture and blocks for the pauses. Before the first key it waits
 // out a way's settling, then, where the way shows the operator's keyboard,
 // for the operator to let go of a shortcut modifier (never typing while one
-// is held), and switches Caps Lock and Shift Lock off for the capture and
-// back on after it. Not typed: no display, a refused character or send, a
-// modifier held past the wait, a lock that stays on; the caller then keeps
-// the capture visible in the window instead.
+// is held; with exact characters Shift counts too), and switches Caps Lock and Shift Lock off for
+// the capture and back on after it. Not typed: no display, a refused character or send, a modifier
+// held past the wait, a lock that stays on; the caller then keeps the capture visible in the window
+// instead.
 TypingOutcome TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture);
 
 // "Ctrl", "Ctrl, Alt", ...: the modifiers of a `held` bit set, for the

@@ -43,6 +43,7 @@ enum class Control {
     CheckBox8,
     CheckBox9,
     CheckBox10,
+    CheckBox11,
 };
 
 enum class Timer { Timer1, Timer2 };

@@ -157,6 +157,7 @@ void MainWindow::SetOptionBoxes() {
     SetCheckBox(Control::CheckBox7, IsOn(settings_.SoundSignal));
     SetCheckBox(Control::CheckBox9, false);
     SetCheckBox(Control::CheckBox10, IsOn(settings_.DecimalCode));
+    SetCheckBox(Control::CheckBox11, IsOn(settings_.ExactCharacters));
     const bool minimize = IsOn(settings_.MinimizeAtStart);
     SetCheckBox(Control::CheckBox5, minimize);
     if (minimize) view_.Minimize();
@@ -184,11 +185,15 @@ void MainWindow::CheckBoxClick(Control box) {
         case Control::CheckBox8: CheckBox8Click(); break;
         case Control::CheckBox9: CheckBox9Click(); break;
         case Control::CheckBox10: CheckBox10Click(); break;
+        case Control::CheckBox11: CheckBox11Click(); break;
         default: break;
     }
 }
 
+// "Přesné znaky" only changes how captures are typed, so it can be changed
+// only while they are; its value stays as it is meanwhile.
 void MainWindow::CheckBox1Click() {
+    view_.SetEnabled(Control::CheckBox11, view_.IsChecked(Control::CheckBox1));
     if (view_.IsChecked(Control::CheckBox1)) {
         settings_.CodeToKeys = 1;
         view_.SetVisible(Control::CheckBox3, true);
@@ -212,6 +217,7 @@ void MainWindow::CheckBox6Click() { settings_.SaveToDisk = BoxFlag(Control::Chec
 void MainWindow::CheckBox7Click() { settings_.SoundSignal = BoxFlag(Control::CheckBox7); }
 void MainWindow::CheckBox9Click() { settings_.CrcOption = BoxFlag(Control::CheckBox9); }
 void MainWindow::CheckBox10Click() { settings_.DecimalCode = BoxFlag(Control::CheckBox10); }
+void MainWindow::CheckBox11Click() { settings_.ExactCharacters = BoxFlag(Control::CheckBox11); }
 
 // ---- Captures --------------------------------------------------------------
 
@@ -304,7 +310,8 @@ void MainWindow::RegisterCapture() {
         }
     }
     if (IsOn(settings_.CodeToKeys)) {
-        const CaptureKeys keys{captureCounter_, captureTime_, code, withOrder, withTime};
+        const CaptureKeys keys{captureCounter_, captureTime_, code,
+                               withOrder,       withTime,     IsOn(settings_.ExactCharacters)};
         if (const TypingOutcome typing = TypeCapture(keys_, clock_, keys); !typing.typed) {
             // Nothing may be lost: a capture that could not be typed is listed.
             WriteListLine();

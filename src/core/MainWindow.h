@@ -84,6 +84,7 @@ public:
     void CheckBox8Click() {}  // "Family" (hidden): nothing
     void CheckBox9Click();    // "CRC" (hidden): stored, never used
     void CheckBox10Click();   // "Dekadický kód": codes in decimal
+    void CheckBox11Click();   // "Přesné znaky": the same characters on every layout
 
     void Timer1Timer();  // poll timer (333 ms): one poll, and a capture when a frame came
     void Timer2Timer();  // demo timer (2000 ms): one invented capture

@@ -33,6 +33,9 @@ inline constexpr std::string_view kMinimizeBox = "Minimalizovat po spuštění";
 inline constexpr std::string_view kDecimalBox = "Dekadický kód";
 inline constexpr std::string_view kCrcBox = "CRC";
 inline constexpr std::string_view kFamilyBox = "Family";
+inline constexpr std::string_view kExactCharactersBox = "Přesné znaky";
+inline constexpr std::string_view kExactCharactersTip =
+    "Kód se napíše stejně na každém rozložení klávesnice";
 inline constexpr std::string_view kCounterLabel = "Pořadí:";
 inline constexpr std::string_view kCounterInitial = "Edit1";
 inline constexpr std::string_view kResetButton = "Nuluj pořadí";

@@ -173,6 +173,15 @@ TEST_F(Typing, AModifierHeldPastTheWaitTypesNothingAndSaysWhich) {
     EXPECT_EQ(TypeCapture(sink, clock, {7, "09:41:05", "0"}).problem, "je stisknutá klávesa AltGr");
 }
 
+TEST_F(Typing, AHeldShiftMattersOnlyWhenTypingByCharacter) {
+    sink.keyboard = [] { return OperatorKeyboard{held::Shift, false}; };
+    CaptureKeys capture{7, "09:41:05", "0"};
+    EXPECT_TRUE(TypeCapture(sink, clock, capture).typed) << "the design holds Shift anyway";
+    capture.exactCharacters = true;
+    EXPECT_EQ(TypeCapture(sink, clock, capture).problem, "je stisknutá klávesa Shift");
+    EXPECT_TRUE(sink.exact);
+}
+
 TEST_F(Typing, AWayThatCannotSeeTheKeyboardTypesAtOnce) {
     sink.keyboard = [] { return OperatorKeyboard{}; };
     ASSERT_TRUE(Type({7, "09:41:05", "00000A1B2C3D", false, false}));

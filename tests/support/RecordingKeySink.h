@@ -30,6 +30,7 @@ public:
         return true;
     }
 
+    void SetExactCharacters(bool on) override { exact = on; }
     std::string Problem() const override { return problem; }
     std::chrono::milliseconds SettlingFor() override { return settling; }
     OperatorKeyboard Keyboard() override {
@@ -51,6 +52,7 @@ public:
     std::vector<KeyEvent> rejected;
     std::vector<Clock::TimePoint> times;
 
+    bool exact = false;   // as the last capture set it
     std::string problem;  // what Problem() says
     std::chrono::milliseconds settling{0};
     // The operator's keyboard at each look; not seen when empty.

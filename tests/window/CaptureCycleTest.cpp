@@ -276,6 +276,12 @@ TEST_F(TypingCycle, TypedCapturesLeaveTheListAloneButAdvanceTheNumbering) {
     EXPECT_EQ(TypedDigits(keys.events),
               "100000A1B2C3D"
               "20000000000FF");
+    EXPECT_FALSE(keys.exact);
+
+    view.SetChecked(Control::CheckBox11, true);
+    window->CheckBoxClick(Control::CheckBox11);
+    Capture("00000A1B2C3D45");
+    EXPECT_TRUE(keys.exact) << "the next capture asks for exact characters";
 }
 
 TEST_F(TypingCycle, ChipsTouchedWhileCapturesAreTypedAreEachLoggedOnceInOrder) {

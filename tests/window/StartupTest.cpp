@@ -187,6 +187,7 @@ TEST_F(WindowTest, OptionBoxesFollowTheSettingsAndLeaveTheRecordAsItWas) {
     settings.SaveToDisk = 1;
     settings.DecimalCode = 1;
     settings.CrcOption = 1;
+    settings.ExactCharacters = 1;
     settings.StoredCounter = 41;
     StoreSettings(settings);
     Start();
@@ -197,6 +198,8 @@ TEST_F(WindowTest, OptionBoxesFollowTheSettingsAndLeaveTheRecordAsItWas) {
     EXPECT_FALSE(view[Control::CheckBox4].checked);
     EXPECT_TRUE(view[Control::CheckBox6].checked);
     EXPECT_TRUE(view[Control::CheckBox10].checked);
+    EXPECT_TRUE(view[Control::CheckBox11].checked);
+    EXPECT_TRUE(view[Control::CheckBox11].enabled);
     EXPECT_FALSE(view[Control::CheckBox9].checked) << "the hidden CRC box always starts unchecked";
     EXPECT_EQ(view[Control::Edit1].text, "41");
     EXPECT_EQ(window->CaptureCounter(), 41u);
@@ -213,6 +216,22 @@ TEST_F(WindowTest, TypingSubOptionsAreClearedWhenTypingIsOff) {
     EXPECT_FALSE(view[Control::CheckBox3].visible);
     EXPECT_EQ(window->Settings().OrderToKeys, 0);
     EXPECT_EQ(window->Settings().TimeToKeys, 0);
+}
+
+TEST_F(WindowTest, ExactCharactersCanBeChangedOnlyWhileCapturesAreTyped) {
+    ReaderSettings settings = SettingsWithPort(29);
+    settings.ExactCharacters = 1;
+    StoreSettings(settings);
+    Start();
+    EXPECT_TRUE(view[Control::CheckBox11].checked);
+    EXPECT_FALSE(view[Control::CheckBox11].enabled);
+    view.SetChecked(Control::CheckBox1, true);
+    window->CheckBoxClick(Control::CheckBox1);
+    EXPECT_TRUE(view[Control::CheckBox11].enabled);
+    view.SetChecked(Control::CheckBox1, false);
+    window->CheckBoxClick(Control::CheckBox1);
+    EXPECT_FALSE(view[Control::CheckBox11].enabled);
+    EXPECT_EQ(window->Settings().ExactCharacters, 1) << "kept while typing is off";
 }
 
 TEST_F(WindowTest, UncheckingAndCheckingTypingLeavesBothSubOptionsUnchecked) {
@@ -245,6 +264,7 @@ TEST_F(WindowTest, EachBoxCopiesItselfIntoTheRecord) {
         {Control::CheckBox7, &ReaderSettings::SoundSignal},
         {Control::CheckBox9, &ReaderSettings::CrcOption},
         {Control::CheckBox10, &ReaderSettings::DecimalCode},
+        {Control::CheckBox11, &ReaderSettings::ExactCharacters},
     };
     for (const auto& [box, field] : boxes) {
         for (bool checked : {true, false, true}) {

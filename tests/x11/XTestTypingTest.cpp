@@ -71,6 +71,8 @@ public:
         while (XPending(d_) > 0) {
             XEvent e;
             XNextEvent(d_, &e);
+            // A key given a keysym for the moment (typing by character).
+            if (e.type == MappingNotify) XRefreshKeyboardMapping(&e.xmapping);
             if (e.type != KeyPress && e.type != KeyRelease) continue;
             Received r{e.type == KeyPress,
                        static_cast<KeyCode>(e.xkey.keycode),
@@ -295,14 +297,66 @@ TEST_F(OperatorKeyboardTyping, CapsLockLeavesTheCharactersAloneAndStaysOn) {
     ASSERT_EQ(Xdotool("key Caps_Lock"), 0);
     ASSERT_EQ(State().locked_mods & LockMask, LockMask);
     window_->Take();
-    ASSERT_TRUE(sink_->Begin());
-    EXPECT_TRUE(TypeCapture(*sink_, clock_, {7, "09:41:05", "00000A1B2C3D", true, true}).typed);
-    const auto events = window_->Take();
-    EXPECT_EQ(Text(events), "7     09-41-05     00000A1B2C3D\r");
-    ExpectWellFormed(events, window_->ShiftKey(), window_->display());
-    EXPECT_EQ(State().locked_mods & LockMask, LockMask) << "Caps Lock is the operator's again";
-    EXPECT_EQ(State().base_mods, 0);
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "by character" : "by key");
+        CaptureKeys keys{7, "09:41:05", "00000A1B2C3D", true, true};
+        keys.exactCharacters = exact;
+        EXPECT_TRUE(TypeCapture(*sink_, clock_, keys).typed);
+        const auto events = window_->Take();
+        EXPECT_EQ(Text(events), "7     09-41-05     00000A1B2C3D\r");
+        if (!exact) ExpectWellFormed(events, window_->ShiftKey(), window_->display());
+        EXPECT_EQ(State().locked_mods & LockMask, LockMask) << "Caps Lock is the operator's again";
+        EXPECT_EQ(State().base_mods, 0);
+    }
 }
+
+// Typing by character: the same text arrives on every layout, in the group
+// in force, with keys that the layout lacks put on a spare key.
+struct Layout {
+    const char* name;
+    const char* setxkbmap;
+    int group;  // locked after the map is set
+};
+
+class ExactCharacters : public XTestTyping, public ::testing::WithParamInterface<Layout> {};
+
+TEST_P(ExactCharacters, TheSameTextArrivesOnEveryLayout) {
+    const Layout& layout = GetParam();
+    const std::string command =
+        "setxkbmap -display " + xvfb_.DisplayName() + " " + layout.setxkbmap;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    Display* display = window_->display();
+    if (layout.group != 0) {
+        ASSERT_TRUE(XkbLockGroup(display, XkbUseCoreKbd, layout.group));
+        XSync(display, False);
+    }
+    window_->Take();
+    XTestKeySink sink(xvfb_.DisplayName());
+    // Twice: the second capture takes the first one's spare keys off first.
+    for (int capture = 0; capture < 2; ++capture) {
+        CaptureKeys keys{7, "09:41:05", "00000A1B2C3D", true, true};
+        keys.exactCharacters = true;
+        ASSERT_TRUE(TypeCapture(sink, clock_, keys).typed);
+        const auto events = window_->Take();
+        EXPECT_EQ(Text(events), "7     09-41-05     00000A1B2C3D\r") << "capture " << capture;
+        char down[32];
+        XQueryKeymap(display, down);
+        EXPECT_TRUE(std::all_of(std::begin(down), std::end(down), [](char k) { return k == 0; }))
+            << "a key is still down";
+    }
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    EXPECT_EQ(state.group, layout.group) << "the operator's layout stays in force";
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ExactCharacters,
+                         ::testing::Values(Layout{"us", "us", 0}, Layout{"de", "de", 0},
+                                           Layout{"fr", "fr", 0}, Layout{"cz", "cz", 0},
+                                           Layout{"cz_us_on_us", "cz,us", 1},
+                                           Layout{"ru_no_latin", "ru", 0}),
+                         [](const ::testing::TestParamInfo<Layout>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(XTestKeySinkConnection, NoDisplayMeansFalseNotACrash) {
     XTestKeySink missing(":999");

@@ -1,5 +1,8 @@
 #include "XTestKeySink.h"
 
+#include "KeyLevels.h"
+#include "typing/ShiftedKeysyms.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -12,6 +15,7 @@
 #include <cstdlib>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace vm4417 {
 
@@ -118,6 +122,13 @@ struct XTestKeySink::Connection {
     int xkbEventType = -1;  // -1: the server has no XKB
     // Keycode per virtual-key code in the current map; 0: no key.
     std::array<KeyCode, 256> keycodes{};
+
+    // Typing by character: the map and group read at Begin(), the key and
+    // modifiers found for each virtual-key code's character (found at its
+    // first press), and the spare keys given a keysym for this capture.
+    std::optional<KeyLevels> levels;
+    std::array<KeyChord, 256> chords{};
+    std::vector<KeyCode> spares;
 };
 
 namespace {
@@ -162,6 +173,7 @@ std::uint8_t HeldModifiers(unsigned int mods) {
     if ((mods & Mod4Mask) != 0) heldModifiers |= held::Super;
     if ((mods & Mod5Mask) != 0) heldModifiers |= held::AltGr;
     if ((mods & (Mod2Mask | Mod3Mask)) != 0) heldModifiers |= held::Other;
+    if ((mods & ShiftMask) != 0) heldModifiers |= held::Shift;
     return heldModifiers;
 }
 
@@ -187,8 +199,7 @@ OperatorKeyboard XTestKeySink::Keyboard() {
     // Held and latched modifiers both reach the next key; a locked one
     // (Num Lock) does not make a shortcut of it.
     const unsigned int reaching = state->base_mods | state->latched_mods;
-    return {HeldModifiers(reaching & ~kCharacterLocks),
-            (state->locked_mods & kCharacterLocks) != 0};
+    return {HeldModifiers(reaching & ~LockMask), (state->locked_mods & kCharacterLocks) != 0};
 }
 
 bool XTestKeySink::SuspendLocks() {
@@ -215,6 +226,7 @@ void XTestKeySink::Disconnect() {
     if (!connection_) return;
     {
         HandlerScope scope(connection_->link);
+        if (!connection_->link.broken) UnmapSpares();
         XCloseDisplay(connection_->link.display);
     }
     connection_.reset();
@@ -249,6 +261,14 @@ bool XTestKeySink::Begin() {
     Connection& connection = *connection_;
     HandlerScope scope(connection.link);
     TakeMapChanges(connection.link, connection.xkbEventType);
+    UnmapSpares();
+    connection.chords = {};
+    connection.levels.reset();
+    if (exact_) {
+        // The operator may have switched the layout since the last capture.
+        connection.levels = KeyLevels::Read(connection.link.display);
+        if (!connection.levels) return false;
+    }
     bool complete = true;
     for (std::size_t virtualKey = 0; virtualKey < connection.keycodes.size(); ++virtualKey) {
         const auto keysym = KeysymFor(static_cast<std::uint8_t>(virtualKey));
@@ -256,6 +276,9 @@ bool XTestKeySink::Begin() {
         keycode = keysym ? XKeysymToKeycode(connection.link.display, *keysym) : 0;
         if (keysym && keycode == 0) complete = false;
     }
+    // By character, only Shift must be there; the rest is found or put on
+    // a spare key as it comes.
+    if (exact_) complete = connection.keycodes[vk::Shift] != 0;
     return complete && !connection.link.broken;
 }
 
@@ -271,18 +294,77 @@ WayCheck XTestKeySink::Check() {
 
 bool XTestKeySink::Send(const KeyEvent& event) {
     if (!connection_ || connection_->link.broken) return false;
-    Connection& connection = *connection_;
-    const KeyCode keycode = connection.keycodes[event.virtualKey];
-    if (keycode == 0) return false;
+    HandlerScope scope(connection_->link);
+    if (connection_->levels) return SendCharacter(event);
+    const KeyCode keycode = connection_->keycodes[event.virtualKey];
+    return keycode != 0 && Fake(keycode, !event.keyUp);
+}
 
-    HandlerScope scope(connection.link);
-    connection.link.refused = false;
-    const bool queued = XTestFakeKeyEvent(connection.link.display, keycode,
-                                          event.keyUp ? False : True, CurrentTime) != 0;
+bool XTestKeySink::Fake(KeyCode keycode, bool press) {
+    LinkState& link = connection_->link;
+    link.refused = false;
+    const bool queued =
+        XTestFakeKeyEvent(link.display, keycode, press ? True : False, CurrentTime) != 0;
     // Waiting for the server's answer keeps the events in order with the
     // caller's pauses and reports a refused event or a lost server here.
+    XSync(link.display, False);
+    return queued && !link.refused && !link.broken;
+}
+
+// The key's character, at whatever key and level give it now. The design's
+// Shift goes nowhere: each key brings the modifiers its level needs, pressed
+// just before it and released just after it.
+bool XTestKeySink::SendCharacter(const KeyEvent& event) {
+    if (event.virtualKey == vk::Shift) return true;
+    KeyChord& chord = connection_->chords[event.virtualKey];
+    if (chord.keycode == 0) {
+        if (event.keyUp) return false;
+        const auto keysym = ShiftedKeysym(event.virtualKey);
+        if (!keysym) return false;
+        const auto found = FindOrMapKey(*keysym);
+        if (!found) return false;
+        chord = *found;
+    }
+    const KeyCode shift = connection_->keycodes[vk::Shift];
+    const KeyCode level3 = connection_->levels->Level3Key();
+    const bool withShift = (chord.modifiers & ShiftMask) != 0;
+    const bool withLevel3 = (chord.modifiers & ~ShiftMask) != 0;
+    if (event.keyUp) {
+        return Fake(chord.keycode, false) && (!withLevel3 || Fake(level3, false)) &&
+               (!withShift || Fake(shift, false));
+    }
+    return (!withShift || Fake(shift, true)) && (!withLevel3 || Fake(level3, true)) &&
+           Fake(chord.keycode, true);
+}
+
+// A keysym that no key gives in the group in force goes on a spare key.
+// It stays there until the next capture begins: an application that reads
+// the changed map only when it gets to the key (a busy one) still finds it.
+std::optional<KeyChord> XTestKeySink::FindOrMapKey(KeySym keysym) {
+    Connection& connection = *connection_;
+    if (const auto found = connection.levels->Find(keysym)) return found;
+    const KeyCode spare = connection.levels->SpareKey(connection.spares);
+    if (spare == 0) return std::nullopt;
+    // Both levels: a lone capital letter would be taken as the key's
+    // capital, with its small letter below it.
+    KeySym symbols[] = {keysym, keysym};
+    XChangeKeyboardMapping(connection.link.display, spare, 2, symbols, 1);
+    connection.spares.push_back(spare);
     XSync(connection.link.display, False);
-    return queued && !connection.link.refused && !connection.link.broken;
+    if (connection.link.refused || connection.link.broken) return std::nullopt;
+    return KeyChord{spare, 0};
+}
+
+// Called with the handlers in place.
+void XTestKeySink::UnmapSpares() {
+    Connection& connection = *connection_;
+    if (connection.spares.empty()) return;
+    KeySym none[] = {NoSymbol};
+    for (const KeyCode spare : connection.spares) {
+        XChangeKeyboardMapping(connection.link.display, spare, 1, none, 1);
+    }
+    connection.spares.clear();
+    XSync(connection.link.display, False);
 }
 
 }  // namespace vm4417

@@ -3,11 +3,14 @@
 // extension of the X server.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "typing/TypingWay.h"
 
 namespace vm4417 {
+
+struct KeyChord;  // x11/KeyLevels.h
 
 // Each Windows virtual-key code goes to the key that carries it on a Windows
 // keyboard, looked up in the server's current keyboard map: the digit row,
@@ -42,6 +45,12 @@ public:
     // it. False for a virtual-key code without a key, before a successful
     // Begin(), and when the server refused the event or is gone.
     bool Send(const KeyEvent& event) override;
+    // With exact characters on, each key's character (ShiftedKeysym()) goes
+    // to the key and level that give it in the map and group in force, read
+    // anew at each Begin(); a character no key gives is put on a spare key
+    // until the next Begin() (or the end of the connection), which takes it
+    // off again.
+    void SetExactCharacters(bool exact) override { exact_ = exact; }
     // Nothing seen without a connection or without XKB on the server.
     OperatorKeyboard Keyboard() override;
     bool SuspendLocks() override;
@@ -58,10 +67,15 @@ private:
     struct Connection;  // the display and the keycodes looked up on it
 
     void Disconnect();
+    bool Fake(unsigned char keycode, bool press);
+    bool SendCharacter(const KeyEvent& event);
+    std::optional<KeyChord> FindOrMapKey(unsigned long keysym);
+    void UnmapSpares();
 
     std::string displayName_;
     std::unique_ptr<Connection> connection_;
     unsigned int suspendedLocks_ = 0;  // modifier masks SuspendLocks() unlocked
+    bool exact_ = false;
 };
 
 }  // namespace vm4417

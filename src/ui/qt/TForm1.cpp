@@ -151,6 +151,7 @@ void TForm1::BuildControls() {
             widget->setGeometry(entry.left, entry.top, entry.width, entry.height);
         }
         widget->setVisible(entry.visible);
+        if (!entry.tip.empty()) widget->setToolTip(Q(entry.tip));
         widgets_[entry.id] = widget;
     }
     // Bevels are drawn under everything, captions above their bevels, and

@@ -136,6 +136,7 @@ bool TForm1::Create(HINSTANCE instance) {
     systemDpi_ = static_cast<int>(GetDpiForWindow(window_));
     BuildControls();
     SetZOrder();
+    AddTips();
     FitTo(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), POINT{}, true);
     return true;
 }
@@ -218,6 +219,29 @@ HWND TForm1::MakeControl(const ControlEntry& entry) {
         }
     }
     return nullptr;
+}
+
+// One tooltip window for the controls that have a tip; it follows the
+// pointer over them by itself (TTF_SUBCLASS) and goes with the main window.
+void TForm1::AddTips() {
+    for (const ControlEntry& entry : Form1Controls()) {
+        if (entry.tip.empty()) continue;
+        if (tips_ == nullptr) {
+            tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                                    instance_, nullptr);
+            if (tips_ == nullptr) return;
+        }
+        std::wstring text = Wide(entry.tip);  // the tooltip keeps its own copy
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window_;
+        tool.uId = reinterpret_cast<UINT_PTR>(controls_.at(entry.id));
+        tool.lpszText = text.data();
+        SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
 // Windows walks the keyboard focus in z-order, so the tab order comes first;

@@ -93,6 +93,7 @@ private:
     void BuildControls();
     HWND MakeControl(const ControlEntry& entry);
     void SetZOrder();
+    void AddTips();
     void ChooseFont();
     void MakePictures();
     void Layout();
@@ -110,6 +111,7 @@ private:
     HINSTANCE instance_ = nullptr;
     HWND window_ = nullptr;
     HWND statusBar_ = nullptr;
+    HWND tips_ = nullptr;
     std::map<Control, HWND> controls_;
     std::map<Control, HIMAGELIST> buttonImages_;
     HBITMAP ledDark_ = nullptr;
