@@ -274,9 +274,9 @@ TEST_F(XkbcompTest, TheCompiledFileHoldsEveryPartTheXServerNeeds) {
 
 // What X clients read back from the server: the keymap's own types, none
 // that xkbcomp had to make up (it makes up every missing one of the four
-// types each X keymap has, one of them broken, and xkbcommon-x11 then
-// refuses the whole map), and every key of the typing with its keysym on
-// both levels.
+// types each X keymap has, the X server hands those out with no levels, and
+// xkbcommon-x11 then refuses the whole map), and every key of the typing
+// with its keysym on both levels.
 TEST_F(XkbcompTest, XClientsReadTheKeymapsOwnTypesAndKeys) {
     ASSERT_EQ(Xkbcomp({"-xkb", dir + "/keymap.xkm", dir + "/back.xkb"}), 0)
         << ReadText(dir + "/xkbcomp.log");

@@ -60,10 +60,10 @@ std::string KeysymName(xkb_keysym_t keysym) {
 // on both levels: Shift selects level 2, so receivers count Shift as used up
 // by the key, as on a real keyboard where Shift makes the digit, and see no
 // Shift shortcut. The other three are the types every X keymap has; xkbcomp
-// makes up any of them that is missing, one of them with no levels, which
-// the X server then hands its clients, and xkbcommon-x11 (Qt's X clients)
-// refuses such a keymap. NumLock, which KEYPAD uses, is the one virtual
-// modifier: Xwayland refuses a compiled keymap without any.
+// makes up any of them that is missing, the X server hands those to its
+// clients with no levels, and xkbcommon-x11 (Qt's X clients) refuses such a
+// keymap. NumLock, which KEYPAD uses, is the one virtual modifier: Xwayland
+// refuses a compiled keymap without any.
 constexpr const char* kTypes = R"(xkb_types "vm4417" {
   virtual_modifiers NumLock;
   type "ONE_LEVEL" {
