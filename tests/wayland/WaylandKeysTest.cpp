@@ -1,13 +1,26 @@
 // What the Wayland ways make of the typing's keys: the keysym of each design
 // key, and the virtual keyboard's own keymap as a receiving client compiles
-// it with libxkbcommon.
+// it with libxkbcommon and as the X server compiles it with xkbcomp.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "KeyTyping.h"
 #include "typing/ShiftedKeysyms.h"
@@ -116,9 +129,11 @@ TEST_F(TypingKeymapTest, EveryKeyOfTheTypingHasOneKeyOfItsOwnWithItsKeysym) {
     }
 }
 
-// Xwayland reads the keyboard's keycodes with the X server's keymap, not the
-// uploaded one. With the machine's Czech layout and Shift, every key must
-// still give what the uploaded keymap gives: the keys sit at their places.
+// A map set on the X server after the keyboard became the seat's active one
+// (setxkbmap) makes Xwayland read the keyboard's keycodes with that map, not
+// the uploaded one, until the next change of keyboard. With the machine's
+// Czech layout and Shift, every key must still give what the uploaded keymap
+// gives: the keys sit at their places.
 TEST_F(TypingKeymapTest, TheCzechLayoutWithShiftTypesTheSameAtEveryKey) {
     const std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> system(
         xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), xkb_context_unref);
@@ -162,6 +177,129 @@ TEST_F(TypingKeymapTest, AWholeCaptureArrivesAsTheCzechLayoutTypesIt) {
             arrived += Types(step.event.virtualKey);
         }
         EXPECT_EQ(arrived, c.arrives);
+    }
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::set<std::string> TypeNames(const std::string& keymapText) {
+    static const std::regex kType("type \"([^\"]+)\"");
+    std::set<std::string> names;
+    for (auto it = std::sregex_iterator(keymapText.begin(), keymapText.end(), kType);
+         it != std::sregex_iterator(); ++it) {
+        names.insert((*it)[1]);
+    }
+    return names;
+}
+
+// The keymap as the X server takes it. Xwayland runs xkbcomp (x11-xkb-utils)
+// on the keymap of every keyboard that becomes the seat's active one and
+// loads the compiled file; X clients then read the result from the server.
+// Skipped where xkbcomp is not installed.
+class XkbcompTest : public TypingKeymapTest {
+protected:
+    void SetUp() override {
+        TypingKeymapTest::SetUp();
+        if (HasFatalFailure()) return;
+        char pattern[] = "/tmp/vm4417-xkbcomp.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        std::ofstream(dir + "/keymap.xkb") << made.text;
+        const int status = Xkbcomp({"-xkm", dir + "/keymap.xkb", dir + "/keymap.xkm"});
+        if (status == kNoXkbcomp) GTEST_SKIP() << "xkbcomp is not installed";
+        ASSERT_EQ(status, 0) << ReadText(dir + "/xkbcomp.log");
+        compiled = ReadText(dir + "/keymap.xkm");
+    }
+
+    void TearDown() override {
+        if (!dir.empty()) std::filesystem::remove_all(dir);
+    }
+
+    static constexpr int kNoXkbcomp = -2;
+
+    // xkbcomp's exit status, its messages in xkbcomp.log; kNoXkbcomp when
+    // it cannot be started.
+    int Xkbcomp(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"xkbcomp", "-w", "0"});
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string log = dir + "/xkbcomp.log";
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        pid_t child = 0;
+        const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) return kNoXkbcomp;
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string dir;
+    std::string compiled;  // the compiled file, xkbcomp's "xkm" format
+};
+
+// The compiled file starts with its version and "mkx", then a byte each for
+// the file type, the lowest and highest keycode and the number of sections,
+// then a 16-bit mask (this machine's byte order) of the parts it holds. The
+// X server refuses a file that lacks the key names, types, compatibility map,
+// symbols or virtual modifiers and gives X clients its default US map
+// instead; one without indicators it takes, then crashes when a client asks
+// for them. xkbcomp leaves out a compatibility section with no rules and a
+// virtual-modifier section with no modifiers.
+TEST_F(XkbcompTest, TheCompiledFileHoldsEveryPartTheXServerNeeds) {
+    ASSERT_GE(compiled.size(), 10u);
+    ASSERT_EQ(compiled.substr(1, 3), "mkx");
+    std::uint16_t present = 0;
+    std::memcpy(&present, compiled.data() + 8, sizeof present);
+    const struct {
+        int bit;
+        const char* part;
+    } kNeeded[] = {{0, "key types"},  {1, "compatibility map"}, {2, "symbols"},
+                   {3, "indicators"}, {4, "key names"},         {6, "virtual modifiers"}};
+    for (const auto& needed : kNeeded) {
+        EXPECT_TRUE(present & (1u << needed.bit))
+            << "no " << needed.part << " in the compiled keymap";
+    }
+}
+
+// What X clients read back from the server: the keymap's own types, none
+// that xkbcomp had to make up (it makes up every missing one of the four
+// types each X keymap has, the X server hands those out with no levels, and
+// xkbcommon-x11 then refuses the whole map), and every key of the typing
+// with its keysym on both levels.
+TEST_F(XkbcompTest, XClientsReadTheKeymapsOwnTypesAndKeys) {
+    ASSERT_EQ(Xkbcomp({"-xkb", dir + "/keymap.xkm", dir + "/back.xkb"}), 0)
+        << ReadText(dir + "/xkbcomp.log");
+    const std::string back = ReadText(dir + "/back.xkb");
+    EXPECT_EQ(TypeNames(back), TypeNames(made.text));
+
+    const std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> server(
+        xkb_keymap_new_from_string(context.get(), back.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
+                                   XKB_KEYMAP_COMPILE_NO_FLAGS),
+        xkb_keymap_unref);
+    ASSERT_NE(server, nullptr) << back;
+    for (int virtualKey = 0; virtualKey < 256; ++virtualKey) {
+        const auto key = static_cast<std::uint8_t>(virtualKey);
+        const auto keysym = ShiftedKeysym(key);
+        if (!keysym) continue;
+        for (xkb_level_index_t level : {0u, 1u}) {
+            const xkb_keysym_t* syms = nullptr;
+            ASSERT_EQ(xkb_keymap_key_get_syms_by_level(server.get(), made.evdevCodes[key] + 8u, 0,
+                                                       level, &syms),
+                      1)
+                << "virtual key " << virtualKey << ", level " << level + 1;
+            EXPECT_EQ(syms[0], *keysym) << "virtual key " << virtualKey << ", level " << level + 1;
+        }
     }
 }
 

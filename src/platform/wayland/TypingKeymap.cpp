@@ -20,11 +20,12 @@ constexpr int kEvdevOffset = 8;
 
 // The evdev code of the key that carries `virtualKey` on a Czech keyboard.
 // The codes are named after the US labels (KEY_A is the key right of Caps
-// Lock); the Czech layout swaps Y and Z. Giving each key its real place
-// matters to receivers that read the codes with a keymap of their own
-// instead of the one this keyboard uploads, as Xwayland does: there the key
-// types what the same key of the operator's keyboard types, so a Czech
-// layout with Shift gives the same characters as this keymap.
+// Lock); the Czech layout swaps Y and Z. Xwayland takes this keymap whenever
+// this keyboard becomes the seat's active one, but a map set on the X server
+// afterwards (setxkbmap, as desktop start-up scripts do) stays in force
+// until the next change of keyboard, and reads the codes with its own
+// layout. Each key at its real place makes a Czech layout with Shift give the
+// same characters as this keymap then.
 int EvdevCode(std::uint8_t virtualKey) {
     static constexpr int kLetters[26] = {
         KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I, KEY_J, KEY_K, KEY_L, KEY_M,
@@ -55,10 +56,59 @@ std::string KeysymName(xkb_keysym_t keysym) {
     return name;
 }
 
-// The keymap's source: keycodes named <Knn>, one type, no compatibility
-// rules, the same keysym on both levels of every key. The type makes Shift
-// select level 2, so receivers count Shift as used up by the key, as on a
-// real keyboard where Shift makes the digit, and see no Shift shortcut.
+// The key types. Every key of the typing is TWO_LEVEL, with the same keysym
+// on both levels: Shift selects level 2, so receivers count Shift as used up
+// by the key, as on a real keyboard where Shift makes the digit, and see no
+// Shift shortcut. The other three are the types every X keymap has; xkbcomp
+// makes up any of them that is missing, the X server hands those to its
+// clients with no levels, and xkbcommon-x11 (Qt's X clients) refuses such a
+// keymap. NumLock, which KEYPAD uses, is the one virtual modifier: Xwayland
+// refuses a compiled keymap without any.
+constexpr const char* kTypes = R"(xkb_types "vm4417" {
+  virtual_modifiers NumLock;
+  type "ONE_LEVEL" {
+    modifiers = none;
+    level_name[Level1] = "Any";
+  };
+  type "TWO_LEVEL" {
+    modifiers = Shift;
+    map[Shift] = Level2;
+    level_name[Level1] = "Base";
+    level_name[Level2] = "Shift";
+  };
+  type "ALPHABETIC" {
+    modifiers = Shift + Lock;
+    map[Shift] = Level2;
+    map[Lock] = Level2;
+    level_name[Level1] = "Base";
+    level_name[Level2] = "Caps";
+  };
+  type "KEYPAD" {
+    modifiers = Shift + NumLock;
+    map[Shift] = Level2;
+    map[NumLock] = Level2;
+    level_name[Level1] = "Base";
+    level_name[Level2] = "Number";
+  };
+};
+)";
+
+// No key of the typing has an action, yet the section holds one rule (the
+// ordinary one for keys in a modifier map, of which there are none) and the
+// Caps Lock and Num Lock indicators: xkbcomp leaves a section without rules
+// out of its compiled file, and Xwayland refuses a file without it or
+// without indicators and falls back to its default US map for X clients.
+constexpr const char* kCompatibility = R"(xkb_compatibility "vm4417" {
+  interpret Any + AnyOf(all) {
+    action = SetMods(modifiers = modMapMods, clearLocks);
+  };
+  indicator "Caps Lock" { whichModState = locked; modifiers = Lock; };
+  indicator "Num Lock" { whichModState = locked; modifiers = NumLock; };
+};
+)";
+
+// The keymap's source: keycodes named <Knn> and one TWO_LEVEL key for each
+// key of the typing, at its place on a Czech keyboard.
 std::string KeymapSource(std::array<std::uint8_t, 256>& evdevCodes) {
     std::string keycodes, symbols;
     for (int virtualKey = 0; virtualKey < 256; ++virtualKey) {
@@ -71,22 +121,12 @@ std::string KeymapSource(std::array<std::uint8_t, 256>& evdevCodes) {
         const std::string name = "<K" + std::to_string(keycode) + ">";
         const std::string sym = KeysymName(*keysym);
         keycodes += "  " + name + " = " + std::to_string(keycode) + ";\n";
-        symbols += "  key " + name + " { [ " + sym + ", " + sym + " ] };\n";
+        symbols += "  key " + name + " { type = \"TWO_LEVEL\", [ " + sym + ", " + sym + " ] };\n";
         evdevCodes[key] = static_cast<std::uint8_t>(evdev);
     }
     return "xkb_keymap {\n"
            "xkb_keycodes \"vm4417\" {\n  minimum = 8;\n  maximum = 255;\n" +
-           keycodes +
-           "};\n"
-           "xkb_types \"vm4417\" {\n"
-           "  type \"TWO_LEVEL\" {\n"
-           "    modifiers = Shift;\n    map[Shift] = Level2;\n"
-           "    level_name[Level1] = \"Base\";\n    level_name[Level2] = \"Shift\";\n"
-           "  };\n"
-           "};\n"
-           "xkb_compatibility \"vm4417\" { };\n"
-           "xkb_symbols \"vm4417\" {\n" +
-           symbols +
+           keycodes + "};\n" + kTypes + kCompatibility + "xkb_symbols \"vm4417\" {\n" + symbols +
            "};\n"
            "};\n";
 }

@@ -26,7 +26,9 @@ struct TypingKeymap {
 // Writes the keymap and compiles it with libxkbcommon, which also gives the
 // text its canonical, self-contained form. Both levels of every key carry
 // the same keysym, so Shift changes nothing a client of this keymap types;
-// all keycodes stay below 256, which Xwayland requires.
+// all keycodes stay below 256, which Xwayland requires. The text also
+// compiles with xkbcomp into a keymap the X server loads, so X clients under
+// Xwayland receive the same keysyms as native ones.
 TypingKeymap BuildTypingKeymap();
 
 }  // namespace vm4417

@@ -309,8 +309,9 @@ bool VirtualKeyboardSink::Send(const KeyEvent& event) {
     // Shift is held as the keyboard's modifier state, not as a key: the
     // keymap has no Shift key, and both levels of each of its keys carry the
     // shifted character, so clients of the keymap type the same either way.
-    // The state is for receivers that read the keys with a keymap of their
-    // own (Xwayland): Shift with the digit row's keys gives the digits on a
+    // The state is still needed for Xwayland while a map set on the X server
+    // after this keyboard became active (setxkbmap) reads the keys with its
+    // own layout: Shift with the digit row's keys gives the digits on a
     // Czech layout, as the same sequence does through XTest and SendInput.
     if (event.virtualKey == vk::Shift) {
         zwp_virtual_keyboard_v1_modifiers(connection_->keyboard,

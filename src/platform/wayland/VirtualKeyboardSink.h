@@ -14,11 +14,13 @@ namespace vm4417 {
 
 // The keyboard carries a keymap of its own: one key per character the typing
 // uses, each with the keysym ShiftedKeysym() gives, so the same characters
-// arrive in native clients whatever layout the operator has. Xwayland reads
-// the keys with the X server's own keymap, so X clients get what the same
-// keys give through XTest on an X11 session with that layout. It is created once by Prepare()
-// and kept, with its connection, until the sink is destroyed or the
-// connection breaks; nothing connects again behind the caller's back.
+// arrive whatever layout the operator has: in native clients, and in X
+// clients too, as Xwayland takes the keymap of each keyboard that becomes
+// the seat's active one. The keyboard's modifiers and locks are its own, so
+// Ctrl held or Caps Lock on at the operator's keyboard do not reach its keys.
+// It is created once by Prepare() and kept, with its connection, until the
+// sink is destroyed or the connection breaks; nothing connects again behind
+// the caller's back.
 //
 // A missing compositor, one without the protocol and one that goes away never
 // end the process: Check(), Prepare() and Send() report it. Every wait on the
