@@ -1,24 +1,44 @@
 #pragma once
 // Key events for the focused application through SendInput, by virtual-key
-// code. Windows refuses input for a program of higher integrity (an elevated
-// window has the focus) or a locked desktop; SendInput then accepts fewer
-// events than given, and the sink reports the failure.
+// code. Windows refuses input for a locked desktop (SendInput then accepts
+// fewer events than given, and the sink reports the failure) and silently
+// drops it for a program of higher integrity (an application run as
+// administrator), which Begin() finds out beforehand.
 
 #include <set>
+#include <string>
 
 #include "KeySink.h"
+#include "win32/ForegroundIntegrity.h"
 
 namespace vm4417 {
 
+// The operator's keyboard is the system's asynchronous key state (held Ctrl,
+// Alt, Windows keys and AltGr, whichever keyboard they are on) and the Caps
+// Lock toggle. Caps Lock is switched off for a capture by a Caps Lock key
+// press of its own, which the target application receives like the
+// operator's (applications make no text of it), and switched back on by
+// another one after the capture.
 class SendInputKeySink final : public KeySink {
 public:
+    explicit SendInputKeySink(win32::IntegrityQuery integrity = win32::ReadIntegrity);
+
+    // False, with the reason in Problem(), when the foreground application
+    // runs at a higher integrity level and would never receive the keys.
     bool Begin() override;
     bool Send(const KeyEvent& event) override;
+    std::string Problem() const override { return problem_; }
+    OperatorKeyboard Keyboard() override;
+    bool SuspendLocks() override;
+    void RestoreLocks() override;
 
 private:
+    win32::IntegrityQuery integrity_;
+    std::string problem_;
     // Keys this sink pressed and has not released, so that a refusal can
     // release them all.
     std::set<std::uint8_t> down_;
+    bool capsLockSuspended_ = false;  // SuspendLocks() switched Caps Lock off
 };
 
 }  // namespace vm4417
