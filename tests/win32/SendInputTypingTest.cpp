@@ -1,16 +1,25 @@
-// Keystrokes through SendInput into an edit control of this process under
-// Wine and Xvfb. What arrives depends on the X keyboard map with Shift held:
-// the suite runs once per map (tests/win32/with-keymap sets it and names it
-// in VM4417_KEYMAP).
+// Keystrokes through SendInput into an edit control under Wine and Xvfb, with
+// the operator's own keys pressed through SendInput as well: Windows keeps one
+// key state for both, as it does for a physical keyboard. What arrives depends
+// on the X keyboard map with Shift held: the suite runs once per map
+// (tests/win32/with-keymap sets it and names it in VM4417_KEYMAP).
 
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <future>
+#include <initializer_list>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "KeyTyping.h"
+#include "Texts.h"
+#include "win32/ForegroundIntegrity.h"
 #include "win32/SendInputKeySink.h"
 #include "win32/WideText.h"
 #include "win32/Win32Clock.h"
@@ -18,76 +27,331 @@
 namespace vm4417 {
 namespace {
 
-class TypingWindow {
-public:
-    TypingWindow() {
-        const HINSTANCE instance = GetModuleHandleW(nullptr);
-        window_ = CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | ES_MULTILINE,
-                                  40, 40, 500, 200, nullptr, nullptr, instance, nullptr);
-        ShowWindow(window_, SW_SHOWNORMAL);
-        SetForegroundWindow(window_);
-        SetFocus(window_);
-        Pump(std::chrono::milliseconds{300});
-    }
-    ~TypingWindow() { DestroyWindow(window_); }
+using std::chrono::milliseconds;
 
-    bool HasFocus() const { return GetFocus() == window_; }
-    // Delivers what SendInput queued, for at least `time`.
-    static void Pump(std::chrono::milliseconds time) {
-        const auto end = std::chrono::steady_clock::now() + time;
-        while (std::chrono::steady_clock::now() < end) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            Sleep(5);
-        }
+// The focused application: an edit control on a thread of its own that
+// handles its messages all the time, as another program's window does while
+// the typing thread waits. It counts the key presses that would type
+// something (all but Ctrl and Caps Lock, which the test presses itself).
+class TargetApplication {
+public:
+    TargetApplication() {
+        std::promise<void> ready;
+        std::future<void> created = ready.get_future();
+        thread_ = std::thread([this, &ready] { Run(ready); });
+        created.wait();
     }
+    ~TargetApplication() {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    TargetApplication(const TargetApplication&) = delete;
+    TargetApplication& operator=(const TargetApplication&) = delete;
+
+    bool HasFocus() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetForegroundWindow() == window_ && GetGUIThreadInfo(threadId_, &info) &&
+               info.hwndFocus == window_;
+    }
+    int TypingKeyPresses() const { return typingKeyPresses_; }
     std::string Text() const {
         std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window_)) + 1, L'\0');
         text.resize(static_cast<std::size_t>(
             GetWindowTextW(window_, text.data(), static_cast<int>(text.size()))));
         return win32::Utf8(text);
     }
+    // The text once it reads `expected`, or whatever it reads after a few
+    // seconds of waiting for that.
+    std::string TextWhenArrived(const std::string& expected) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds{5};
+        while (Text() != expected && std::chrono::steady_clock::now() < end) Sleep(10);
+        return Text();
+    }
+    // The text after the events sent so far had ample time to arrive.
+    std::string TextAfterDelivery() const {
+        Sleep(300);
+        return Text();
+    }
+    void Clear() { SetWindowTextW(window_, L""); }
 
 private:
+    void Run(std::promise<void>& ready) {
+        // A pop-up without a system menu: the Alt presses of the tests open
+        // no menu that would take the following keys.
+        window_ =
+            CreateWindowExW(0, L"EDIT", L"", WS_POPUP | WS_BORDER | WS_VISIBLE | ES_MULTILINE, 40,
+                            40, 500, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        threadId_ = GetCurrentThreadId();
+        SetForegroundWindow(window_);
+        SetFocus(window_);
+        // Wine aligns its modifier keys with the X server's once a new window
+        // has the X focus, letting go of any pressed through SendInput
+        // meanwhile (it did so about 10 ms after the window appeared).
+        HandleMessagesFor(milliseconds{300});
+        ready.set_value();
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) Handle(message);
+        DestroyWindow(window_);
+    }
+    void Handle(const MSG& message) {
+        if (IsTypingKeyPress(message)) ++typingKeyPresses_;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    void HandleMessagesFor(milliseconds time) {
+        const auto end = std::chrono::steady_clock::now() + time;
+        while (std::chrono::steady_clock::now() < end) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) Handle(message);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+    static bool IsTypingKeyPress(const MSG& message) {
+        if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return false;
+        return message.wParam != VK_CONTROL && message.wParam != VK_CAPITAL;
+    }
+
+    std::thread thread_;
     HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+    std::atomic<int> typingKeyPresses_{0};
 };
 
-struct Expected {
-    const char* keymap;
-    const char* text;
+bool IsDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+bool CapsLockOn() { return (GetKeyState(VK_CAPITAL) & 1) != 0; }
+
+void Inject(WORD virtualKey, DWORD flags, bool keyUp) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = flags | (keyUp ? KEYEVENTF_KEYUP : 0);
+    ASSERT_EQ(SendInput(1, &input, sizeof input), 1u) << virtualKey;
+}
+
+// A key of the operator's keyboard, held from construction until Release()
+// or the end of its scope.
+class HeldKey {
+public:
+    explicit HeldKey(WORD virtualKey, DWORD flags = 0) : virtualKey_(virtualKey), flags_(flags) {
+        Inject(virtualKey_, flags_, false);
+    }
+    ~HeldKey() { Release(); }
+    HeldKey(HeldKey&& other) noexcept
+        : virtualKey_(other.virtualKey_),
+          flags_(other.flags_),
+          down_(std::exchange(other.down_, false)) {}
+    HeldKey& operator=(HeldKey&&) = delete;
+
+    void Release() {
+        if (std::exchange(down_, false)) Inject(virtualKey_, flags_, true);
+    }
+
+private:
+    WORD virtualKey_;
+    DWORD flags_;
+    bool down_ = true;
+};
+
+// The operator holds Ctrl from construction and lets go of it `after` from a
+// thread of their own, noting what the target had received by then.
+class OperatorHoldsCtrl {
+public:
+    OperatorHoldsCtrl(const TargetApplication& target, milliseconds after)
+        : ctrl_(VK_LCONTROL), thread_([this, &target, after] {
+              Sleep(static_cast<DWORD>(after.count()));
+              typingKeysBeforeRelease_ = target.TypingKeyPresses();
+              heldUntilRelease_ = IsDown(VK_CONTROL);
+              ctrl_.Release();
+          }) {}
+    ~OperatorHoldsCtrl() { LetGo(); }
+
+    void LetGo() {
+        if (thread_.joinable()) thread_.join();
+    }
+    int TypingKeysBeforeRelease() const { return typingKeysBeforeRelease_; }
+    // Ctrl was still down when the operator let go: nothing else released it.
+    bool HeldUntilRelease() const { return heldUntilRelease_; }
+
+private:
+    HeldKey ctrl_;
+    int typingKeysBeforeRelease_ = -1;
+    bool heldUntilRelease_ = false;
+    std::thread thread_;
+};
+
+// Caps Lock as the operator set it, for one test; put back afterwards.
+class OperatorCapsLock {
+public:
+    explicit OperatorCapsLock(bool on) : before_(CapsLockOn()) {
+        if (before_ != on) Tap();
+    }
+    ~OperatorCapsLock() {
+        if (CapsLockOn() != before_) Tap();
+    }
+
+private:
+    static void Tap() {
+        Inject(VK_CAPITAL, 0, false);
+        Inject(VK_CAPITAL, 0, true);
+    }
+    bool before_;
 };
 
 // Order 7, time 09:41:05, code 00000A1B2C3D, all typed with Shift held: on
 // the US map the digits give their shifted symbols, on the Czech map the
 // digits themselves; the keypad minus stays "-", Return ends the line.
+constexpr CaptureKeys kCapture{7, "09:41:05", "00000A1B2C3D", true, true};
+struct Expected {
+    const char* keymap;
+    const char* text;
+};
 constexpr Expected kExpected[] = {
     {"us", "&     )(-$!-)%     )))))A!B@C#D\r\n"},
     {"cz", "7     09-41-05     00000A1B2C3D\r\n"},
 };
 
-TEST(SendInputTyping, TheWholeCaptureArrivesAsTheKeyboardMapMakesIt) {
+std::string ExpectedCapture() {
     const char* keymap = std::getenv("VM4417_KEYMAP");
-    ASSERT_NE(keymap, nullptr) << "run through with-keymap";
-    const Expected* expected = nullptr;
+    if (keymap == nullptr) return "(run through with-keymap)";
     for (const Expected& e : kExpected) {
-        if (std::string(e.keymap) == keymap) expected = &e;
+        if (std::string(e.keymap) == keymap) return e.text;
     }
-    ASSERT_NE(expected, nullptr) << keymap;
+    return std::string("(no expected text for map ") + keymap + ")";
+}
 
-    TypingWindow window;
-    ASSERT_TRUE(window.HasFocus());
+void ExpectNoModifierDown() {
+    for (int key : {VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN, VK_RWIN}) {
+        EXPECT_FALSE(IsDown(key)) << key;
+    }
+}
+
+TEST(SendInputTyping, TheWholeCaptureArrivesAsTheKeyboardMapMakesIt) {
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
     SendInputKeySink keys;
     Win32Clock clock;
-    const CaptureKeys capture{7, "09:41:05", "00000A1B2C3D", true, true};
-    ASSERT_TRUE(TypeCapture(keys, clock, capture).typed);
-    TypingWindow::Pump(std::chrono::milliseconds{500});
-    EXPECT_EQ(window.Text(), expected->text);
+    ASSERT_TRUE(TypeCapture(keys, clock, kCapture).typed);
+    EXPECT_EQ(target.TextWhenArrived(ExpectedCapture()), ExpectedCapture());
     // Nothing stays held down.
     for (int key : {int{VK_SHIFT}, int{'0'}, int{'A'}, int{VK_SUBTRACT}}) {
-        EXPECT_EQ(GetAsyncKeyState(key) & 0x8000, 0) << key;
+        EXPECT_FALSE(IsDown(key)) << key;
+    }
+}
+
+// A chip read while the operator presses a shortcut, with Caps Lock on: the
+// capture waits for Ctrl to go, arrives as with Caps Lock off, and leaves
+// the operator's keyboard as it was.
+TEST(SendInputTyping, WaitsForTheOperatorsCtrlAndTypesAsWithCapsLockOff) {
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    const OperatorCapsLock capsLock(true);
+    ASSERT_TRUE(CapsLockOn());
+    SendInputKeySink keys;
+    Win32Clock clock;
+
+    OperatorHoldsCtrl ctrl(target, milliseconds{700});
+    ASSERT_TRUE(IsDown(VK_CONTROL));
+    const TypingOutcome outcome = TypeCapture(keys, clock, kCapture);
+    ctrl.LetGo();
+
+    ASSERT_TRUE(ctrl.HeldUntilRelease());
+    EXPECT_TRUE(outcome.typed) << outcome.problem;
+    EXPECT_EQ(ctrl.TypingKeysBeforeRelease(), 0);
+    EXPECT_EQ(target.TextWhenArrived(ExpectedCapture()), ExpectedCapture());
+    ExpectNoModifierDown();
+    EXPECT_TRUE(CapsLockOn());
+}
+
+TEST(SendInputTyping, CtrlHeldPastTheWaitTypesNothingAndSaysWhy) {
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    SendInputKeySink keys;
+    Win32Clock clock;
+
+    OperatorHoldsCtrl ctrl(target, kModifierReleaseWait + milliseconds{1000});
+    const TypingOutcome outcome = TypeCapture(keys, clock, kCapture);
+    ctrl.LetGo();
+
+    ASSERT_TRUE(ctrl.HeldUntilRelease());
+    EXPECT_FALSE(outcome.typed);
+    EXPECT_EQ(outcome.problem, std::string(text::kKeyHeld) + "Ctrl");
+    EXPECT_EQ(target.TextAfterDelivery(), "");
+    EXPECT_EQ(target.TypingKeyPresses(), 0);
+    ExpectNoModifierDown();
+}
+
+struct HeldCase {
+    const char* name;
+    std::vector<std::pair<WORD, DWORD>> keys;  // virtual key, SendInput flags
+    std::uint8_t expected;
+};
+
+// Right-hand keys are told apart by the extended-key flag, as the keyboard
+// reports them. AltGr reaches Windows as left Ctrl and right Alt together.
+TEST(SendInputTyping, TheKeyboardNamesTheModifiersTheOperatorHolds) {
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    constexpr DWORD kExtended = KEYEVENTF_EXTENDEDKEY;
+    const HeldCase cases[] = {
+        {"nothing", {}, 0},
+        {"left Ctrl", {{VK_LCONTROL, 0}}, held::Ctrl},
+        {"right Ctrl", {{VK_RCONTROL, kExtended}}, held::Ctrl},
+        {"left Alt", {{VK_LMENU, 0}}, held::Alt},
+        {"AltGr", {{VK_LCONTROL, 0}, {VK_RMENU, kExtended}}, held::AltGr},
+        {"right Alt alone", {{VK_RMENU, kExtended}}, held::AltGr},
+        {"AltGr and right Ctrl",
+         {{VK_LCONTROL, 0}, {VK_RMENU, kExtended}, {VK_RCONTROL, kExtended}},
+         held::AltGr | held::Ctrl},
+        {"left Windows key", {{VK_LWIN, kExtended}}, held::Super},
+        {"right Windows key", {{VK_RWIN, kExtended}}, held::Super},
+        {"Ctrl and Alt", {{VK_LCONTROL, 0}, {VK_LMENU, 0}}, held::Ctrl | held::Alt},
+        {"Shift", {{VK_LSHIFT, 0}}, 0},
+    };
+    SendInputKeySink keys;
+    for (const HeldCase& c : cases) {
+        std::vector<HeldKey> holding;
+        for (const auto& [key, flags] : c.keys) holding.emplace_back(key, flags);
+        EXPECT_EQ(keys.Keyboard().heldModifiers, c.expected) << c.name;
+    }
+    ExpectNoModifierDown();
+}
+
+struct IntegrityCase {
+    const char* name;
+    win32::IntegrityReading reading;
+    bool typed;
+};
+
+// Typing into an application that runs above this one is refused before the
+// first key, with the reason; at the same or a lower level it goes ahead.
+TEST(SendInputTyping, AnApplicationAboveUsGetsNothingAndTheReason) {
+    using namespace win32::integrity;
+    const IntegrityCase cases[] = {
+        {"elevated application", {Medium, High, false}, false},
+        {"system process", {High, System, false}, false},
+        {"same level", {Medium, Medium, false}, true},
+        {"lower level", {High, Medium, false}, true},
+        {"unreadable while not elevated", {Medium, std::nullopt, true}, false},
+        {"unreadable while elevated", {High, std::nullopt, true}, true},
+        {"no foreground window", {Medium, std::nullopt, false}, true},
+    };
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    Win32Clock clock;
+    constexpr CaptureKeys kShortCapture{1, "", "AB", false, false};
+    for (const IntegrityCase& c : cases) {
+        target.Clear();
+        SendInputKeySink keys([&c] { return c.reading; });
+        const TypingOutcome outcome = TypeCapture(keys, clock, kShortCapture);
+        EXPECT_EQ(outcome.typed, c.typed) << c.name;
+        if (c.typed) {
+            EXPECT_EQ(target.TextWhenArrived("AB\r\n"), "AB\r\n") << c.name;
+        } else {
+            EXPECT_EQ(outcome.problem, text::kTargetElevated) << c.name;
+            EXPECT_EQ(target.TextAfterDelivery(), "") << c.name;
+        }
     }
 }
 
