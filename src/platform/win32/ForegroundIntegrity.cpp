@@ -56,8 +56,10 @@ ProcessLevel ForegroundLevel() {
 }  // namespace
 
 IntegrityReading ReadIntegrity() {
+    // A process keeps its level for its lifetime.
+    static const std::optional<std::uint32_t> own = LevelOf(GetCurrentProcess()).level;
     const ProcessLevel foreground = ForegroundLevel();
-    return {LevelOf(GetCurrentProcess()).level, foreground.level, foreground.denied};
+    return {own, foreground.level, foreground.denied};
 }
 
 bool TargetAboveUs(const IntegrityReading& reading) {
