@@ -24,8 +24,9 @@ bool IsDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 
 
 // Windows reports AltGr as right Alt together with a left Ctrl it adds
 // itself, so while right Alt is down the left Ctrl and the generic Alt count
-// as part of AltGr rather than as shortcut keys of their own. Shift never
-// counts: the typing holds Shift itself.
+// as part of AltGr rather than as shortcut keys of their own. Shift is never
+// reported: this sink types keys with the sequence's own Shift held, with
+// exact characters asked for or not, so the operator's Shift changes nothing.
 std::uint8_t HeldModifiers() {
     const bool altGr = IsDown(VK_RMENU);
     const bool leftCtrl = IsDown(VK_LCONTROL) || IsDown(VK_CONTROL);
