@@ -80,7 +80,7 @@ public:
     // The operator's keyboard now; asked after a successful Begin().
     virtual OperatorKeyboard Keyboard() { return {}; }
     // Switches Caps Lock and Shift Lock off for one capture, without any
-    // key reaching the application. False when they could not be switched
+    // character reaching the application. False when they could not be switched
     // off; nothing is typed then.
     virtual bool SuspendLocks() { return false; }
     // Puts back exactly the locks SuspendLocks() switched off.

@@ -200,8 +200,9 @@ private:
 };
 
 // Order 7, time 09:41:05, code 00000A1B2C3D, all typed with Shift held: on
-// the US map the digits give their shifted symbols, on the Czech map the
-// digits themselves; the keypad minus stays "-", Return ends the line.
+// the US and German maps the digits give their shifted symbols, on the Czech
+// and French maps the digits themselves; the keypad minus stays "-", Return
+// ends the line.
 constexpr CaptureKeys kCapture{7, "09:41:05", "00000A1B2C3D", true, true};
 struct Expected {
     const char* keymap;
@@ -210,6 +211,8 @@ struct Expected {
 constexpr Expected kExpected[] = {
     {"us", "&     )(-$!-)%     )))))A!B@C#D\r\n"},
     {"cz", "7     09-41-05     00000A1B2C3D\r\n"},
+    {"de", "/     =)-$!-=%     =====A!B\"C\u00a7D\r\n"},
+    {"fr", "7     09-41-05     00000A1B2C3D\r\n"},
 };
 
 std::string ExpectedCapture() {
@@ -238,6 +241,20 @@ TEST(SendInputTyping, TheWholeCaptureArrivesAsTheKeyboardMapMakesIt) {
     for (int key : {int{VK_SHIFT}, int{'0'}, int{'A'}, int{VK_SUBTRACT}}) {
         EXPECT_FALSE(IsDown(key)) << key;
     }
+}
+
+// By character, every map gives what the Czech one gives by key.
+TEST(SendInputTyping, ExactCharactersArriveTheSameOnEveryMap) {
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    SendInputKeySink keys;
+    Win32Clock clock;
+    CaptureKeys capture = kCapture;
+    capture.exactCharacters = true;
+    ASSERT_TRUE(TypeCapture(keys, clock, capture).typed);
+    const std::string expected = "7     09-41-05     00000A1B2C3D\r\n";
+    EXPECT_EQ(target.TextWhenArrived(expected), expected);
+    ExpectNoModifierDown();
 }
 
 // A chip read while the operator presses a shortcut, with Caps Lock on: the
@@ -307,7 +324,7 @@ TEST(SendInputTyping, TheKeyboardNamesTheModifiersTheOperatorHolds) {
         {"left Windows key", {{VK_LWIN, kExtended}}, held::Super},
         {"right Windows key", {{VK_RWIN, kExtended}}, held::Super},
         {"Ctrl and Alt", {{VK_LCONTROL, 0}, {VK_LMENU, 0}}, held::Ctrl | held::Alt},
-        {"Shift", {{VK_LSHIFT, 0}}, 0},
+        {"Shift", {{VK_LSHIFT, 0}}, held::Shift},
     };
     SendInputKeySink keys;
     for (const HeldCase& c : cases) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <utility>
+#include <vector>
 
 #include "Texts.h"
 
@@ -24,9 +25,9 @@ bool IsDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 
 
 // Windows reports AltGr as right Alt together with a left Ctrl it adds
 // itself, so while right Alt is down the left Ctrl and the generic Alt count
-// as part of AltGr rather than as shortcut keys of their own. Shift is never
-// reported: this sink types keys with the sequence's own Shift held, with
-// exact characters asked for or not, so the operator's Shift changes nothing.
+// as part of AltGr rather than as shortcut keys of their own. A held Shift
+// is reported too; it matters only to typing by character, where each key
+// brings the Shift its character needs.
 std::uint8_t HeldModifiers() {
     const bool altGr = IsDown(VK_RMENU);
     const bool leftCtrl = IsDown(VK_LCONTROL) || IsDown(VK_CONTROL);
@@ -35,6 +36,7 @@ std::uint8_t HeldModifiers() {
     if (IsDown(VK_LMENU) || (IsDown(VK_MENU) && !altGr)) heldModifiers |= held::Alt;
     if (IsDown(VK_LWIN) || IsDown(VK_RWIN)) heldModifiers |= held::Super;
     if (altGr) heldModifiers |= held::AltGr;
+    if (IsDown(VK_SHIFT)) heldModifiers |= held::Shift;
     return heldModifiers;
 }
 
@@ -62,6 +64,23 @@ bool CapsLockTurnsOff() {
     return true;
 }
 
+// The layout of the application that gets the keys: that of the foreground
+// window's thread, which the operator may switch per window.
+HKL TargetLayout() {
+    const HWND foreground = GetForegroundWindow();
+    const DWORD thread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    return GetKeyboardLayout(thread);
+}
+
+// The modifier keys of a VkKeyScanExW shift state, in pressing order.
+std::vector<WORD> ChordModifiers(BYTE shiftState) {
+    std::vector<WORD> modifiers;
+    if ((shiftState & 1) != 0) modifiers.push_back(VK_SHIFT);
+    if ((shiftState & 2) != 0) modifiers.push_back(VK_CONTROL);
+    if ((shiftState & 4) != 0) modifiers.push_back(VK_MENU);
+    return modifiers;
+}
+
 }  // namespace
 
 SendInputKeySink::SendInputKeySink(win32::IntegrityQuery integrity)
@@ -69,6 +88,7 @@ SendInputKeySink::SendInputKeySink(win32::IntegrityQuery integrity)
 
 bool SendInputKeySink::Begin() {
     problem_.clear();
+    if (exact_) layout_ = TargetLayout();
     if (win32::TargetAboveUs(integrity_())) {
         problem_ = text::kTargetElevated;
         return false;
@@ -77,22 +97,66 @@ bool SendInputKeySink::Begin() {
 }
 
 bool SendInputKeySink::Send(const KeyEvent& event) {
-    INPUT input = KeyInput(event.virtualKey, event.scanCode, event.keyUp);
+    if (exact_) return SendCharacter(event);
+    return SendKey(event.virtualKey, event.scanCode, event.keyUp);
+}
+
+bool SendInputKeySink::SendKey(WORD virtualKey, WORD scanCode, bool keyUp) {
+    INPUT input = KeyInput(virtualKey, scanCode, keyUp);
     if (SendInput(1, &input, sizeof input) == 1) {
-        if (event.keyUp) {
-            down_.erase(event.virtualKey);
+        if (keyUp) {
+            down_.erase(static_cast<std::uint8_t>(virtualKey));
         } else {
-            down_.insert(event.virtualKey);
+            down_.insert(static_cast<std::uint8_t>(virtualKey));
         }
         return true;
     }
     // Refused: let go of every key still held, as far as Windows lets us.
     for (std::uint8_t key : down_) {
-        INPUT up = KeyInput(key, event.scanCode, true);
+        INPUT up = KeyInput(key, scanCode, true);
         SendInput(1, &up, sizeof up);
     }
     down_.clear();
     return false;
+}
+
+// Digits and letters go to wherever the target's layout has them; Space,
+// Enter and the keypad minus type the same on every layout and go as they
+// are. The sequence's Shift goes nowhere: each character brings its own.
+bool SendInputKeySink::SendCharacter(const KeyEvent& event) {
+    if (event.virtualKey == vk::Shift) return true;
+    if (!vk::IsDigit(event.virtualKey) && !vk::IsLetter(event.virtualKey)) {
+        const auto scanCode =
+            static_cast<WORD>(MapVirtualKeyExW(event.virtualKey, MAPVK_VK_TO_VSC, layout_));
+        return SendKey(event.virtualKey, scanCode, event.keyUp);
+    }
+    const auto character = static_cast<wchar_t>(event.virtualKey);  // '0'..'9', 'A'..'Z'
+    const SHORT found = VkKeyScanExW(character, layout_);
+    const BYTE shiftState = HIBYTE(found);
+    // No key, or one that needs more than Shift, Ctrl and Alt (Kana, ...).
+    if (found == -1 || (shiftState & ~7) != 0) return SendUnicode(character, event.keyUp);
+    const WORD key = LOBYTE(found);
+    const auto scanCode = static_cast<WORD>(MapVirtualKeyExW(key, MAPVK_VK_TO_VSC, layout_));
+    const std::vector<WORD> modifiers = ChordModifiers(shiftState);
+    if (event.keyUp) {
+        bool sent = SendKey(key, scanCode, true);
+        for (auto m = modifiers.rbegin(); sent && m != modifiers.rend(); ++m) {
+            sent = SendKey(*m, static_cast<WORD>(MapVirtualKeyW(*m, MAPVK_VK_TO_VSC)), true);
+        }
+        return sent;
+    }
+    for (const WORD m : modifiers) {
+        if (!SendKey(m, static_cast<WORD>(MapVirtualKeyW(m, MAPVK_VK_TO_VSC)), false)) return false;
+    }
+    return SendKey(key, scanCode, false);
+}
+
+bool SendInputKeySink::SendUnicode(wchar_t character, bool keyUp) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = static_cast<WORD>(character);
+    input.ki.dwFlags = KEYEVENTF_UNICODE | (keyUp ? KEYEVENTF_KEYUP : 0);
+    return SendInput(1, &input, sizeof input) == 1;
 }
 
 OperatorKeyboard SendInputKeySink::Keyboard() { return {HeldModifiers(), CapsLockOn()}; }

@@ -5,6 +5,8 @@
 // drops it for a program of higher integrity (an application run as
 // administrator), which Begin() finds out beforehand.
 
+#include <windows.h>
+
 #include <set>
 #include <string>
 
@@ -14,7 +16,7 @@
 namespace vm4417 {
 
 // The operator's keyboard is the system's asynchronous key state (held Ctrl,
-// Alt, Windows keys and AltGr, whichever keyboard they are on) and the Caps
+// Alt, Windows keys, AltGr and Shift, whichever keyboard they are on) and the Caps
 // Lock toggle. Caps Lock is switched off for a capture by a Caps Lock key
 // press of its own, which the target application receives like the
 // operator's (applications make no text of it), and switched back on by
@@ -27,13 +29,24 @@ public:
     // runs at a higher integrity level and would never receive the keys.
     bool Begin() override;
     bool Send(const KeyEvent& event) override;
+    // With exact characters on, the layout of the foreground window's
+    // thread decides: each key's character goes to the key and the Shift,
+    // Ctrl and Alt that give it there (VkKeyScanExW), or as the character
+    // itself (KEYEVENTF_UNICODE) where the layout has no key for it.
+    void SetExactCharacters(bool exact) override { exact_ = exact; }
     std::string Problem() const override { return problem_; }
     OperatorKeyboard Keyboard() override;
     bool SuspendLocks() override;
     void RestoreLocks() override;
 
 private:
+    bool SendKey(WORD virtualKey, WORD scanCode, bool keyUp);
+    bool SendCharacter(const KeyEvent& event);
+    bool SendUnicode(wchar_t character, bool keyUp);
+
     win32::IntegrityQuery integrity_;
+    bool exact_ = false;
+    HKL layout_ = nullptr;  // the target's layout, read at Begin()
     std::string problem_;
     // Keys this sink pressed and has not released, so that a refusal can
     // release them all.
