@@ -135,6 +135,9 @@ inline constexpr std::string_view kPortalAsksEveryStart =
     "klávesnice přes portál; plocha se ptá na svolení při každém spuštění";
 inline constexpr std::string_view kPortalRemembers =
     "klávesnice přes portál; plocha se na svolení zeptá jednou a zapamatuje si je";
+inline constexpr std::string_view kPortalDoesNotAsk =
+    "klávesnice přes portál; plocha se programu mimo sandbox na svolení neptá, jen při "
+    "každém spuštění oznámí, že začalo vzdálené ovládání";
 inline constexpr std::string_view kPortalVersion = "verze portálu ";
 inline constexpr std::string_view kPortalRefused = "psaní přes portál nebylo povoleno";
 inline constexpr std::string_view kPortalClosed = "plocha ukončila sezení portálu";
