@@ -125,6 +125,21 @@ inline constexpr std::string_view kTypingSetupFailed = "Psaní do klávesnice ne
 inline constexpr std::string_view kTypingBroke =
     "Psaní do klávesnice přestalo fungovat; znovu se připraví, až volbu "
     "„Kód čipu do klávesnice“ znovu zapnete";
+// A refusal where the desktop showed no dialog (KDE Plasma): the desktop
+// itself declined.
+inline constexpr std::string_view kTypingDeclined =
+    "Plocha psaní do klávesnice odmítla; program to zkusí znovu, až volbu "
+    "„Kód čipu do klávesnice“ znovu zapnete";
+// After the report's last line where the way cannot see the operator's
+// keyboard (the RemoteDesktop portal): what the operator must not do.
+inline constexpr std::string_view kTypingUnseenModifiers =
+    "Pozor: na této ploše program nevidí, zda držíte Ctrl, Alt, Super nebo AltGr. Při "
+    "přiložení čipu žádnou z nich nedržte, jinak kód dojde jako klávesové zkratky.";
+inline constexpr std::string_view kTypingUnseenCapsLock =
+    "Ani Caps Lock program nevidí (žádná klávesnice s kontrolkou Caps Lock). Při přiložení "
+    "čipu jej mějte vypnutý, jinak dojdou malá písmena místo velkých.";
+inline constexpr std::string_view kTypingSeenCapsLock =
+    "Caps Lock program pozná podle kontrolky na klávesnici a na dobu psaní jej sám vypne.";
 
 // Typing through the RemoteDesktop portal (GNOME, KDE Plasma): what the
 // sink reports; the system's own words follow in parentheses where it gave any.

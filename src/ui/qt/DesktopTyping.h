@@ -22,6 +22,7 @@ public:
     // go to `err` as well. Needs a QCoreApplication (the portal talks D-Bus
     // through it).
     explicit DesktopTyping(std::ostream& err);
+    DesktopTyping(std::ostream& err, const TypingSession& session);
 
     KeySink& Keys() { return selector_; }
 
@@ -48,6 +49,8 @@ public:
 private:
     void OnStatusChange();
     void TellOnlyXApplications();
+    bool DesktopAsked() const;
+    void WriteUnseenKeys(std::ostream& out);
     void Tell(std::string_view status, const std::string& detail);
 
     std::ostream& err_;
