@@ -22,7 +22,6 @@ public:
     // go to `err` as well. Needs a QCoreApplication (the portal talks D-Bus
     // through it).
     explicit DesktopTyping(std::ostream& err);
-    DesktopTyping(std::ostream& err, const TypingSession& session);
 
     KeySink& Keys() { return selector_; }
 
@@ -47,6 +46,8 @@ public:
     void WriteReport(std::ostream& out);
 
 private:
+    DesktopTyping(std::ostream& err, const TypingSession& session);
+
     void OnStatusChange();
     void TellOnlyXApplications();
     bool DesktopAsked() const;
