@@ -128,6 +128,21 @@ inline constexpr std::string_view kTypingSetupFailed = "Psaní do klávesnice ne
 inline constexpr std::string_view kTypingBroke =
     "Psaní do klávesnice přestalo fungovat; znovu se připraví, až volbu "
     "„Kód čipu do klávesnice“ znovu zapnete";
+// A refusal where the desktop showed no dialog (KDE Plasma): the desktop
+// itself declined.
+inline constexpr std::string_view kTypingDeclined =
+    "Plocha psaní do klávesnice odmítla; program to zkusí znovu, až volbu "
+    "„Kód čipu do klávesnice“ znovu zapnete";
+// After the report's last line where the way cannot see the operator's
+// keyboard (the RemoteDesktop portal): what the operator must not do.
+inline constexpr std::string_view kTypingUnseenModifiers =
+    "Pozor: na této ploše program nevidí, zda držíte Ctrl, Alt, Super nebo AltGr. Při "
+    "přiložení čipu žádnou z nich nedržte, jinak kód dojde jako klávesové zkratky.";
+inline constexpr std::string_view kTypingUnseenCapsLock =
+    "Ani Caps Lock program nevidí (žádná klávesnice s kontrolkou Caps Lock). Při přiložení "
+    "čipu jej mějte vypnutý, jinak dojdou malá písmena místo velkých.";
+inline constexpr std::string_view kTypingSeenCapsLock =
+    "Caps Lock program pozná podle kontrolky na klávesnici a na dobu psaní jej sám vypne.";
 
 // Typing through the RemoteDesktop portal (GNOME, KDE Plasma): what the
 // sink reports; the system's own words follow in parentheses where it gave any.
@@ -138,6 +153,9 @@ inline constexpr std::string_view kPortalAsksEveryStart =
     "klávesnice přes portál; plocha se ptá na svolení při každém spuštění";
 inline constexpr std::string_view kPortalRemembers =
     "klávesnice přes portál; plocha se na svolení zeptá jednou a zapamatuje si je";
+inline constexpr std::string_view kPortalDoesNotAsk =
+    "klávesnice přes portál; plocha se programu mimo sandbox na svolení neptá, jen při "
+    "každém spuštění oznámí, že začalo vzdálené ovládání";
 inline constexpr std::string_view kPortalVersion = "verze portálu ";
 inline constexpr std::string_view kPortalRefused = "psaní přes portál nebylo povoleno";
 inline constexpr std::string_view kPortalClosed = "plocha ukončila sezení portálu";

@@ -1,12 +1,14 @@
 // The RemoteDesktop portal's key sink against a mock portal (python-dbusmock,
 // remote_desktop_portal.py) on a private bus: what a real desktop cannot be
 // made to do on demand here (close the session from its side, speak
-// version 2 with restore tokens, refuse a key call) and the request pattern
-// itself, since the mock answers before its reply to each call.
+// version 2 with restore tokens, refuse a key call, light a keyboard's Caps
+// Lock) and the request pattern itself, since the mock answers before its
+// reply to each call.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <xkbcommon/xkbcommon-keysyms.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -15,13 +17,19 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "KeyTyping.h"
 #include "PortalKeySink.h"
 #include "RestoreToken.h"
 #include "TempDir.h"
+#include "Texts.h"
+#include "posix/SystemClock.h"
 #include "typing/ShiftedKeysyms.h"
 
 namespace vm4417 {
@@ -34,7 +42,7 @@ struct MockOptions {
     int types = 7;
     int start = 0;      // Start's response code
     std::string token;  // returned by Start when asked to persist
-    bool failKeys = false;
+    std::string light;  // a Caps Lock light that Caps Lock presses switch
 };
 
 // A private bus with the mock portal on it, and a connection to that bus.
@@ -81,14 +89,15 @@ public:
         return found;
     }
     void CloseSessions() { Mock("CloseSessions"); }
+    void FailKeys() { Mock("FailKeys"); }
+    std::vector<QJsonValue> Keysyms() { return CallsOf("NotifyKeyboardKeysym"); }
 
 private:
     void StartPortal(const MockOptions& options) {
-        QJsonObject parameters{{"version", options.version},
-                               {"types", options.types},
-                               {"start", options.start},
-                               {"fail_keys", options.failKeys}};
+        QJsonObject parameters{
+            {"version", options.version}, {"types", options.types}, {"start", options.start}};
         if (!options.token.empty()) parameters["token"] = QString::fromStdString(options.token);
+        if (!options.light.empty()) parameters["light"] = QString::fromStdString(options.light);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DBUS_SESSION_BUS_ADDRESS", address_);
         portal_.setProcessEnvironment(environment);
@@ -117,6 +126,37 @@ private:
 bool Settles(PortalKeySink& sink) {
     return QTest::qWaitFor([&] { return sink.Status().state != WayState::Preparing; }, kWaitMs);
 }
+
+// Until Start has answered and the way settles.
+bool Starts(PortalKeySink& sink) {
+    return QTest::qWaitFor([&] { return sink.SettlingFor().count() > 0; }, kWaitMs);
+}
+
+QJsonValue Key(std::uint32_t keysym, bool down) {
+    return QJsonArray{static_cast<int>(keysym), down ? 1 : 0};
+}
+
+// The keysym calls of a capture's keys, each pressed and released.
+std::vector<QJsonValue> Taps(std::initializer_list<std::uint32_t> keysyms) {
+    std::vector<QJsonValue> calls;
+    for (const std::uint32_t keysym : keysyms) {
+        calls.push_back(Key(keysym, true));
+        calls.push_back(Key(keysym, false));
+    }
+    return calls;
+}
+
+std::vector<QJsonValue> Joined(std::vector<std::vector<QJsonValue>> parts) {
+    std::vector<QJsonValue> joined;
+    for (const auto& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
+}
+
+// The capture "A1" with nothing before it: A, 1 and Return.
+const CaptureKeys kCapture{1, "00:00:00", "A1"};
+const std::vector<QJsonValue> kCaptureKeysyms = Taps({XKB_KEY_A, XKB_KEY_1, XKB_KEY_Return});
+// At Start the sink taps Shift, which types nothing.
+const std::vector<QJsonValue> kStartTap = Taps({XKB_KEY_Shift_L});
 
 TEST(PortalKeySinkTest, MockPortalRuns) {
     MockPortal portal({});
@@ -237,7 +277,9 @@ TEST_P(PortalRefusalTest, IsRespectedUntilTheNextPrepare) {
 
 INSTANTIATE_TEST_SUITE_P(Responses, PortalRefusalTest, ::testing::Values(1, 2));
 
-TEST(PortalKeySinkTest, SendsKeysymsAndNoShift) {
+// The Shift tap at Start makes a desktop side that turns keysyms into keys
+// with a map of its own take in the seat's map before the first real key.
+TEST(PortalKeySinkTest, TapsShiftAtStartThenSendsKeysymsAndNoShift) {
     MockPortal portal({});
     PortalKeySink sink("", portal.connection());
     sink.Prepare();
@@ -248,7 +290,7 @@ TEST(PortalKeySinkTest, SendsKeysymsAndNoShift) {
         {vk::Subtract, true}, {vk::Shift, true}, {vk::Return, false}, {vk::Return, true}};
     for (const KeyEvent& event : events) EXPECT_TRUE(sink.Send(event));
 
-    std::vector<QJsonValue> expected;
+    std::vector<QJsonValue> expected = kStartTap;
     for (const KeyEvent& event : events) {
         if (event.virtualKey == vk::Shift) continue;
         expected.push_back(
@@ -275,9 +317,7 @@ enum class Break { SessionClosed, KeyCallFails, PortalGone };
 class PortalBreakTest : public ::testing::TestWithParam<Break> {};
 
 TEST_P(PortalBreakTest, FailsTheWay) {
-    MockOptions options;
-    options.failKeys = GetParam() == Break::KeyCallFails;
-    MockPortal portal(options);
+    MockPortal portal({});
     PortalKeySink sink("", portal.connection());
     int changes = 0;
     sink.SetStatusListener([&] { ++changes; });
@@ -288,7 +328,10 @@ TEST_P(PortalBreakTest, FailsTheWay) {
 
     switch (GetParam()) {
         case Break::SessionClosed: portal.CloseSessions(); break;
-        case Break::KeyCallFails: EXPECT_FALSE(sink.Send(KeyEvent{'1', false})); break;
+        case Break::KeyCallFails:
+            portal.FailKeys();
+            EXPECT_FALSE(sink.Send(KeyEvent{'1', false}));
+            break;
         case Break::PortalGone: portal.StopPortal(); break;
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return sink.Status().state == WayState::Failed; }, kWaitMs));
@@ -301,6 +344,131 @@ TEST_P(PortalBreakTest, FailsTheWay) {
 INSTANTIATE_TEST_SUITE_P(Ways, PortalBreakTest,
                          ::testing::Values(Break::SessionClosed, Break::KeyCallFails,
                                            Break::PortalGone));
+
+// The way settles for a second after Start answered; a capture that comes
+// meanwhile waits for its end and is typed, although the event loop (and
+// with it the settling timer) is blocked while it types.
+TEST(PortalKeySinkTest, TypesACaptureThatComesWhileSettling) {
+    MockPortal portal({});
+    PortalKeySink sink("", portal.connection());
+    sink.Prepare();
+    ASSERT_TRUE(Starts(sink));
+    ASSERT_EQ(sink.Status().state, WayState::Preparing);
+    SystemClock clock;
+    const TypingOutcome outcome = TypeCapture(sink, clock, kCapture);
+    EXPECT_TRUE(outcome.typed) << outcome.problem;
+    EXPECT_EQ(sink.Status().state, WayState::Ready);
+    EXPECT_EQ(portal.Keysyms(), Joined({kStartTap, kCaptureKeysyms}));
+}
+
+// Keyboard lights as the kernel lists them, one folder per light.
+class Lights {
+public:
+    void Set(const std::string& name, int brightness) {
+        std::filesystem::create_directories(dir_ / name);
+        std::ofstream(dir_ / (name + "/brightness")) << brightness << '\n';
+    }
+    const std::string& Folder() const { return dir_.path(); }
+    std::string Brightness(const std::string& name) const {
+        return test::ReadFileText(dir_ / (name + "/brightness"));
+    }
+
+private:
+    test::TempDir dir_;
+};
+
+struct LightsCase {
+    const char* name;
+    std::vector<std::pair<const char*, int>> lights;
+    std::optional<bool> capsLock;
+};
+
+class PortalLightsTest : public ::testing::TestWithParam<LightsCase> {};
+
+TEST_P(PortalLightsTest, ShowCapsLockWhereTheyAgree) {
+    Lights lights;
+    for (const auto& [name, brightness] : GetParam().lights) lights.Set(name, brightness);
+    MockPortal bus({}, false);
+    PortalKeySink sink(PortalPlace{"", "KDE", lights.Folder()}, bus.connection());
+    const OperatorKeyboard keyboard = sink.Keyboard();
+    EXPECT_EQ(keyboard.capsLock, GetParam().capsLock);
+    EXPECT_FALSE(keyboard.heldModifiers) << "the desktop shows no held modifiers";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lights, PortalLightsTest,
+    ::testing::Values(
+        LightsCase{"none", {{"input3::numlock", 1}}, std::nullopt},
+        LightsCase{"off", {{"input3::capslock", 0}, {"input3::numlock", 1}}, false},
+        LightsCase{"on", {{"input3::capslock", 1}}, true},
+        LightsCase{"two_keyboards_on", {{"input3::capslock", 1}, {"input7::capslock", 1}}, true},
+        LightsCase{"disagree", {{"input3::capslock", 1}, {"input7::capslock", 0}}, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// With the operator's Caps Lock on, a capture switches it off through the
+// portal, checks the light, types, and switches it on again.
+TEST(PortalKeySinkTest, TypesWithCapsLockOffAndPutsItBack) {
+    Lights lights;
+    lights.Set("input3::capslock", 1);
+    MockOptions options;
+    options.light = lights.Folder() + "/input3::capslock/brightness";
+    MockPortal portal(options);
+    PortalKeySink sink(PortalPlace{"", "GNOME", lights.Folder()}, portal.connection());
+    sink.Prepare();
+    ASSERT_TRUE(Settles(sink));
+    SystemClock clock;
+    const TypingOutcome outcome = TypeCapture(sink, clock, kCapture);
+    EXPECT_TRUE(outcome.typed) << outcome.problem;
+    const auto capsLock = Taps({XKB_KEY_Caps_Lock});
+    EXPECT_EQ(portal.Keysyms(), Joined({kStartTap, capsLock, kCaptureKeysyms, capsLock}));
+    EXPECT_EQ(lights.Brightness("input3::capslock"), "1\n");
+}
+
+// A light that does not follow the portal's Caps Lock (it belongs to a
+// keyboard the compositor does not drive): nothing is typed, and a second
+// press leaves the seat's lock as it was.
+TEST(PortalKeySinkTest, TypesNothingWhenTheLightStaysOn) {
+    Lights lights;
+    lights.Set("input3::capslock", 1);
+    MockPortal portal({});
+    PortalKeySink sink(PortalPlace{"", "GNOME", lights.Folder()}, portal.connection());
+    sink.Prepare();
+    ASSERT_TRUE(Settles(sink));
+    SystemClock clock;
+    const TypingOutcome outcome = TypeCapture(sink, clock, kCapture);
+    EXPECT_FALSE(outcome.typed);
+    EXPECT_EQ(outcome.problem, text::kCapsLockStuck);
+    EXPECT_EQ(portal.Keysyms(), Joined({kStartTap, Taps({XKB_KEY_Caps_Lock, XKB_KEY_Caps_Lock})}));
+}
+
+struct PermissionCase {
+    const char* desktop;
+    int version;
+    PortalPermission permission;
+};
+
+class PortalPermissionTest : public ::testing::TestWithParam<PermissionCase> {};
+
+// What --check-typing says about a dialog follows the desktop: Plasma does
+// not ask a program outside a sandbox, GNOME does.
+TEST_P(PortalPermissionTest, FollowsTheDesktop) {
+    MockOptions options;
+    options.version = GetParam().version;
+    MockPortal portal(options);
+    PortalKeySink sink(PortalPlace{"", GetParam().desktop}, portal.connection());
+    const WayCheck check = sink.Check();
+    EXPECT_EQ(sink.Permission(), GetParam().permission);
+    const bool saysItAsks = check.reason.find("ptá na svolení") != std::string::npos;
+    EXPECT_EQ(saysItAsks, GetParam().permission == PortalPermission::AsksEveryStart)
+        << check.reason;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, PortalPermissionTest,
+    ::testing::Values(PermissionCase{"GNOME", 1, PortalPermission::AsksEveryStart},
+                      PermissionCase{"ubuntu:GNOME", 2, PortalPermission::AsksOnce},
+                      PermissionCase{"KDE", 1, PortalPermission::DoesNotAsk},
+                      PermissionCase{"KDE", 2, PortalPermission::DoesNotAsk}));
 
 }  // namespace
 }  // namespace vm4417

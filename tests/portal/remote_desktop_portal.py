@@ -7,9 +7,11 @@ after the reply misses it. Parameters (all optional):
   types        AvailableDeviceTypes and the devices Start grants (default 7)
   start        Start's response code: 0 allowed, 1 cancelled, 2 other
   token        the restore_token Start returns when asked to persist
-  fail_keys    NotifyKeyboardKeysym fails with an error when true
+  light        a Caps Lock light's brightness file, which Caps Lock presses
+               switch as a compositor keeps a keyboard's light
 Mock interface: CallsJson() gives the calls so far as JSON, [[name, args]];
-CloseSessions() closes every session from the desktop's side.
+CloseSessions() closes every session from the desktop's side; FailKeys()
+makes every later NotifyKeyboardKeysym fail with an error.
 '''
 import json
 
@@ -32,6 +34,8 @@ def load(mock, parameters):
     mock.sessions = []
     mock.calls = []
     mock.persist = False
+    mock.fail_keys = False
+    mock.locked_at_press = False
     mock.AddProperties(MAIN_IFACE, dbus.Dictionary({
         'version': dbus.UInt32(parameters.get('version', 1)),
         'AvailableDeviceTypes': dbus.UInt32(parameters.get('types', 7)),
@@ -88,17 +92,46 @@ def Start(self, session, parent, options, sender=None):
     return answer(self, sender, options, code, results if code == 0 else {})
 
 
+CAPS_LOCK = 0xffe5
+
+
+def caps_lock(mock, pressed):
+    """Caps Lock as XKB locks it: a press locks, unless locked already, and
+    the release of a press that did not lock unlocks."""
+    path = mock.parameters['light']
+    with open(path) as light:
+        lit = int(light.read()) > 0
+    if pressed:
+        mock.locked_at_press = not lit
+        if not lit:
+            write_light(path, 1)
+    elif not mock.locked_at_press:
+        write_light(path, 0)
+
+
+def write_light(path, brightness):
+    with open(path, 'w') as light:
+        light.write('%d\n' % brightness)
+
+
 @dbus.service.method(MAIN_IFACE, in_signature='oa{sv}iu', out_signature='')
 def NotifyKeyboardKeysym(self, session, options, keysym, state):
     self.calls.append(['NotifyKeyboardKeysym', [int(keysym), int(state)]])
-    if self.parameters.get('fail_keys'):
+    if self.fail_keys:
         raise dbus.exceptions.DBusException('Session is not started',
                                             name='org.freedesktop.DBus.Error.Failed')
+    if keysym == CAPS_LOCK and 'light' in self.parameters:
+        caps_lock(self, state == 1)
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='', out_signature='s')
 def CallsJson(self):
     return json.dumps(self.calls)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='')
+def FailKeys(self):
+    self.fail_keys = True
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='', out_signature='')

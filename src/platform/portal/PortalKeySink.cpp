@@ -7,7 +7,13 @@
 #include <QDBusPendingReply>
 #include <QDBusReply>
 #include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <thread>
 #include <utility>
+
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 #include "RestoreToken.h"
 #include "Texts.h"
@@ -41,9 +47,13 @@ constexpr int kSendTimeoutMs = 1000;
 // The compositor adds the session's keyboard to its seat a moment after
 // Start has answered; keys sent before are answered as done and go nowhere
 // (mutter 43: a whole capture typed a fraction of a second after the answer
-// never arrived). The way counts as ready only after this pause, so that a
-// capture in it is listed with the keyboard error instead of lost unseen.
-constexpr int kSettleMs = 1000;
+// never arrived). The way counts as ready only after this pause; a capture
+// that comes meanwhile waits for its end.
+constexpr std::chrono::milliseconds kSettle{1000};
+// How long a Caps Lock press may take to show on the keyboards' lights (the
+// bus, the portal, the compositor), and how often they are looked at.
+constexpr std::chrono::milliseconds kLightWait{500};
+constexpr std::chrono::milliseconds kLightPoll{5};
 
 std::string Words(const QDBusError& error) {
     return (error.name() + QStringLiteral(": ") + error.message()).toStdString();
@@ -73,14 +83,64 @@ QString PredictedRequestPath(const QDBusConnection& bus, const QString& token) {
     return kObject + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
 }
 
+// $XDG_CURRENT_DESKTOP is a list separated by colons ("ubuntu:GNOME").
+bool NamesDesktop(const std::string& desktops, const QString& name) {
+    const QStringList names = QString::fromStdString(desktops).split(QLatin1Char(':'));
+    return names.contains(name, Qt::CaseInsensitive);
+}
+
+// The Caps Lock lights of the keyboards the kernel knows ("input3::capslock").
+// Nothing when there is none, when one cannot be read, or when they disagree:
+// a keyboard the compositor does not drive shows nothing about the seat.
+std::optional<bool> CapsLockLight(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::optional<bool> lit;
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (!entry->path().filename().string().ends_with("::capslock")) continue;
+        std::ifstream file(entry->path() / "brightness");
+        int brightness = 0;
+        if (!(file >> brightness)) return std::nullopt;
+        if (lit && *lit != (brightness > 0)) return std::nullopt;
+        lit = brightness > 0;
+    }
+    return error ? std::nullopt : lit;
+}
+
+// Waits, bounded, for the Caps Lock lights to show `lit`.
+bool CapsLockLightTurns(const std::string& folder, bool lit) {
+    const auto deadline = std::chrono::steady_clock::now() + kLightWait;
+    while (CapsLockLight(folder) != lit) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(kLightPoll);
+    }
+    return true;
+}
+
+std::string_view PermissionText(PortalPermission permission) {
+    switch (permission) {
+        case PortalPermission::AsksOnce: return text::kPortalRemembers;
+        case PortalPermission::DoesNotAsk: return text::kPortalDoesNotAsk;
+        case PortalPermission::AsksEveryStart: break;
+    }
+    return text::kPortalAsksEveryStart;
+}
+
 }  // namespace
 
+PortalKeySink::PortalKeySink(PortalPlace place, QObject* parent)
+    : PortalKeySink(std::move(place), QDBusConnection::sessionBus(), parent) {}
+
 PortalKeySink::PortalKeySink(std::string restoreTokenFile, QObject* parent)
-    : PortalKeySink(std::move(restoreTokenFile), QDBusConnection::sessionBus(), parent) {}
+    : PortalKeySink(PortalPlace{std::move(restoreTokenFile), {}}, parent) {}
 
 PortalKeySink::PortalKeySink(std::string restoreTokenFile, QDBusConnection bus, QObject* parent)
+    : PortalKeySink(PortalPlace{std::move(restoreTokenFile), {}}, std::move(bus), parent) {}
+
+PortalKeySink::PortalKeySink(PortalPlace place, QDBusConnection bus, QObject* parent)
     : QObject(parent),
-      tokenFile_(std::move(restoreTokenFile)),
+      place_(std::move(place)),
       bus_(std::move(bus)),
       portalWatcher_(kService, bus_, QDBusServiceWatcher::WatchForUnregistration),
       backendWatcher_(QString(), bus_, QDBusServiceWatcher::WatchForUnregistration) {
@@ -111,13 +171,20 @@ WayCheck PortalKeySink::Check() {
     if (!properties.contains(QStringLiteral("version"))) {
         return {false, std::string(text::kPortalMissing)};
     }
-    const uint version = properties.value(QStringLiteral("version")).toUInt();
+    portalVersion_ = properties.value(QStringLiteral("version")).toUInt();
     const uint types = properties.value(QStringLiteral("AvailableDeviceTypes")).toUInt();
-    const std::string versionText = std::string(text::kPortalVersion) + std::to_string(version);
+    const std::string versionText =
+        std::string(text::kPortalVersion) + std::to_string(portalVersion_);
     if ((types & kKeyboard) == 0) return {false, WithWords(text::kPortalNoKeyboard, versionText)};
-    const auto reach =
-        version >= kFirstVersionThatPersists ? text::kPortalRemembers : text::kPortalAsksEveryStart;
-    return {true, WithWords(reach, versionText)};
+    return {true, WithWords(PermissionText(Permission()), versionText)};
+}
+
+PortalPermission PortalKeySink::Permission() const {
+    // Plasma's back end shows its dialog only to sandboxed applications
+    // (those with an application id); others get a notification.
+    if (NamesDesktop(place_.desktop, QStringLiteral("KDE"))) return PortalPermission::DoesNotAsk;
+    return portalVersion_ >= kFirstVersionThatPersists ? PortalPermission::AsksOnce
+                                                       : PortalPermission::AsksEveryStart;
 }
 
 void PortalKeySink::Prepare() {
@@ -125,14 +192,16 @@ void PortalKeySink::Prepare() {
     ++generation_;
     StopListeningToRequest();
     CloseSession();
+    settlingSince_.reset();
+    capsLockSuspended_ = false;
     SetStatus(WayState::Preparing);
     if (!bus_.isConnected()) {
         Fail(WithWords(text::kPortalNoBus, Words(bus_.lastError())));
         return;
     }
     restoreToken_.clear();
-    if (!tokenFile_.empty()) {
-        if (const auto token = ReadRestoreToken(tokenFile_)) {
+    if (!place_.restoreTokenFile.empty()) {
+        if (const auto token = ReadRestoreToken(place_.restoreTokenFile)) {
             restoreToken_ = QString::fromStdString(*token);
         }
     }
@@ -214,18 +283,42 @@ void PortalKeySink::OnStarted(const QVariantMap& results) {
     }
     std::string note;
     const QString token = results.value(QStringLiteral("restore_token")).toString();
-    if (!token.isEmpty() && !tokenFile_.empty()) {
+    if (!token.isEmpty() && !place_.restoreTokenFile.empty()) {
         restoreToken_ = token;
-        if (const auto saved = WriteRestoreToken(tokenFile_, token.toStdString()); !saved.Ok()) {
+        if (const auto saved = WriteRestoreToken(place_.restoreTokenFile, token.toStdString());
+            !saved.Ok()) {
             note = WithWords(text::kPortalTokenNotSaved, saved.detail);
         }
     }
     WatchBackends();
+    // The desktop's side may turn keysyms into keys with a map of its own
+    // until the seat's map has reached it: Plasma's back end asks for the
+    // seat's map only at the first keysym it ever receives and turns that one
+    // with a US map ("0" became "é" under a Czech layout). A Shift press and
+    // release, the same key everywhere, types nothing and brings the seat's
+    // map in while the way settles.
+    if (!TapKeysym(XKB_KEY_Shift_L)) return;
+    readyNote_ = note;
+    settlingSince_ = std::chrono::steady_clock::now();
     const unsigned generation = generation_;
-    QTimer::singleShot(kSettleMs, this, [this, generation, note] {
-        if (generation != generation_ || status_.state != WayState::Preparing) return;
-        SetStatus(WayState::Ready, note);
+    QTimer::singleShot(kSettle, this, [this, generation] {
+        if (generation == generation_) EndSettling();
     });
+}
+
+void PortalKeySink::EndSettling() {
+    if (!settlingSince_ || status_.state != WayState::Preparing) return;
+    settlingSince_.reset();
+    SetStatus(WayState::Ready, std::exchange(readyNote_, {}));
+}
+
+// Counted from Start's answer rather than left to the timer: while a capture
+// is typed the event loop is blocked and the timer cannot fire.
+std::chrono::milliseconds PortalKeySink::SettlingFor() {
+    using std::chrono::milliseconds;
+    if (!settlingSince_ || status_.state != WayState::Preparing) return milliseconds{0};
+    const auto left = kSettle - (std::chrono::steady_clock::now() - *settlingSince_);
+    return std::max(std::chrono::ceil<milliseconds>(left), milliseconds{0});
 }
 
 // The back ends running now are the ones that hold the session's desktop
@@ -319,7 +412,10 @@ void PortalKeySink::OnPortalGone(const QString& service) {
     }
 }
 
-bool PortalKeySink::Begin() { return status_.state == WayState::Ready; }
+bool PortalKeySink::Begin() {
+    if (settlingSince_ && SettlingFor().count() == 0) EndSettling();
+    return status_.state == WayState::Ready;
+}
 
 bool PortalKeySink::Send(const KeyEvent& event) {
     if (status_.state != WayState::Ready) return false;
@@ -331,10 +427,41 @@ bool PortalKeySink::Send(const KeyEvent& event) {
     if (event.virtualKey == vk::Shift) return true;
     const auto keysym = ShiftedKeysym(event.virtualKey);
     if (!keysym) return false;
+    return SendKeysym(*keysym, !event.keyUp);
+}
 
+OperatorKeyboard PortalKeySink::Keyboard() {
+    return {std::nullopt, CapsLockLight(place_.ledFolder)};
+}
+
+bool PortalKeySink::SuspendLocks() {
+    if (!TapKeysym(XKB_KEY_Caps_Lock)) return false;
+    if (CapsLockLightTurns(place_.ledFolder, false)) {
+        capsLockSuspended_ = true;
+        return true;
+    }
+    // The lights did not follow: the press may still be on its way, or the
+    // lock was not what they showed. A second press leaves the lock as it
+    // was either way.
+    TapKeysym(XKB_KEY_Caps_Lock);
+    return false;
+}
+
+void PortalKeySink::RestoreLocks() {
+    if (!std::exchange(capsLockSuspended_, false)) return;
+    // Waits for the lights too, so that a capture right after this one finds
+    // them showing the lock as it is.
+    if (TapKeysym(XKB_KEY_Caps_Lock)) CapsLockLightTurns(place_.ledFolder, true);
+}
+
+bool PortalKeySink::TapKeysym(std::uint32_t keysym) {
+    return SendKeysym(keysym, true) && SendKeysym(keysym, false);
+}
+
+bool PortalKeySink::SendKeysym(std::uint32_t keysym, bool down) {
     QDBusMessage message = PortalCall(kRemoteDesktop, QStringLiteral("NotifyKeyboardKeysym"));
     message << QVariant::fromValue(QDBusObjectPath(sessionPath_)) << QVariantMap()
-            << static_cast<int>(*keysym) << static_cast<uint>(event.keyUp ? 0 : 1);
+            << static_cast<int>(keysym) << static_cast<uint>(down ? 1 : 0);
     const QDBusMessage reply = bus_.call(message, QDBus::Block, kSendTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) return true;
     // A key that went down stays down in the compositor until the session
@@ -353,6 +480,7 @@ void PortalKeySink::Fail(const std::string& detail) {
     ++generation_;
     StopListeningToRequest();
     onResult_ = nullptr;
+    settlingSince_.reset();
     CloseSession();
     SetStatus(WayState::Failed, detail);
 }

@@ -11,12 +11,34 @@
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "typing/TypingWay.h"
 
 namespace vm4417 {
+
+// Whether the desktop shows a permission dialog when the session starts:
+// GNOME asks (at every start, or once where the portal keeps a restore
+// token); KDE Plasma does not ask a program that runs outside a sandbox and
+// only announces that remote control started.
+enum class PortalPermission { AsksEveryStart, AsksOnce, DoesNotAsk };
+
+// What the sink knows of its surroundings besides the bus.
+struct PortalPlace {
+    // Keeps the desktop's permission between runs where the portal supports
+    // that; its folder is created when the token is first written. Empty:
+    // keeps nothing.
+    std::string restoreTokenFile;
+    // $XDG_CURRENT_DESKTOP, the names the portal itself chooses its desktop
+    // back end by ("GNOME", "KDE", "ubuntu:GNOME").
+    std::string desktop;
+    // Where the kernel lists the keyboards' lights, Caps Lock among them.
+    std::string ledFolder = "/sys/class/leds";
+};
 
 // Set-up runs from the event loop: CreateSession, SelectDevices (keyboard
 // only; from portal version 2 on with persist_mode 2 and the restore token
@@ -34,17 +56,29 @@ namespace vm4417 {
 // A restore token that could not be written leaves the sink Ready, with the
 // reason in Status().detail; the desktop then asks again at the next start.
 //
+// Once Start has answered, the way settles for a second before it counts as
+// Ready; SettlingFor() tells how much of it is left, counted from the answer,
+// so a capture that comes meanwhile waits and is typed.
+//
+// The operator's keyboard: the desktop merges every keyboard's modifiers and
+// locks into one seat state and shows it only to the application with the
+// focus. What the sink can see is the Caps Lock light, which the compositor
+// keeps in step with the seat's lock on every keyboard that has one; it
+// switches the lock off for a capture by sending Caps Lock itself. Held
+// modifiers stay unknown.
+//
 // Meant for the UI thread. Send() blocks until the portal has taken the
 // event (bounded); set-up never blocks on the operator.
 class PortalKeySink final : public QObject, public TypingWay, protected QDBusContext {
     Q_OBJECT
 
 public:
-    // `restoreTokenFile` keeps the desktop's permission between runs where
-    // the portal supports that; its folder is created when the token is
-    // first written. An empty name keeps nothing.
+    // On the session bus.
+    explicit PortalKeySink(PortalPlace place, QObject* parent = nullptr);
+    // The same on a bus of the caller's choice.
+    PortalKeySink(PortalPlace place, QDBusConnection bus, QObject* parent = nullptr);
+    // No desktop named, the lights where the kernel keeps them.
     explicit PortalKeySink(std::string restoreTokenFile, QObject* parent = nullptr);
-    // The same on a bus of the caller's choice (the session bus above).
     PortalKeySink(std::string restoreTokenFile, QDBusConnection bus, QObject* parent = nullptr);
     ~PortalKeySink() override;
 
@@ -54,9 +88,18 @@ public:
     WayCheck Check() override;
     void Prepare() override;
     WayStatus Status() const override { return status_; }
+    // What the desktop does about permission, as far as the last Check() or
+    // Prepare() learnt the portal's version.
+    PortalPermission Permission() const;
 
     bool Begin() override;
     bool Send(const KeyEvent& event) override;
+    std::chrono::milliseconds SettlingFor() override;
+    // Caps Lock as the keyboards' lights show it; held modifiers unknown.
+    OperatorKeyboard Keyboard() override;
+    // Caps Lock through the portal, each press checked against the lights.
+    bool SuspendLocks() override;
+    void RestoreLocks() override;
 
 private Q_SLOTS:
     void OnResponse(uint response, const QVariantMap& results);
@@ -76,6 +119,9 @@ private:
     void OnDevicesSelected(const QVariantMap& results);
     void OnStarted(const QVariantMap& results);
     void WatchBackends();
+    void EndSettling();
+    bool TapKeysym(std::uint32_t keysym);
+    bool SendKeysym(std::uint32_t keysym, bool down);
 
     // Calls a portal method that answers through a request object; `done`
     // runs with the results of a successful Response.
@@ -88,7 +134,7 @@ private:
     void Fail(const std::string& detail);
     void CloseSession();
 
-    std::string tokenFile_;
+    PortalPlace place_;
     QDBusConnection bus_;
     WayStatus status_;
     ResultHandler onResult_ = nullptr;
@@ -100,6 +146,10 @@ private:
     // Bumped when set-up starts anew or gives up; a reply to an older call
     // then finds a different value and is dropped.
     unsigned generation_ = 0;
+    // When Start answered, while the way settles; what Ready will say.
+    std::optional<std::chrono::steady_clock::time_point> settlingSince_;
+    std::string readyNote_;
+    bool capsLockSuspended_ = false;
     QDBusServiceWatcher portalWatcher_;
     QDBusServiceWatcher backendWatcher_;
 };

@@ -1,6 +1,7 @@
 #include "DesktopTyping.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "Texts.h"
 
@@ -45,9 +46,12 @@ std::string PortalTokenFile() {
 }
 
 DesktopTyping::DesktopTyping(std::ostream& err)
+    : DesktopTyping(err, TypingSession::FromEnvironment()) {}
+
+DesktopTyping::DesktopTyping(std::ostream& err, const TypingSession& session)
     : err_(err),
-      portal_(PortalTokenFile()),
-      selector_(TypingSession::FromEnvironment(), {xtest_, virtualKeyboard_, portal_}) {
+      portal_(PortalPlace{PortalTokenFile(), session.desktop}),
+      selector_(session, {xtest_, virtualKeyboard_, portal_}) {
     selector_.SetStatusListener([this] { OnStatusChange(); });
 }
 
@@ -76,13 +80,21 @@ void DesktopTyping::OnStatusChange() {
     if (status.state == before) return;
     const std::string_view label = Label(selector_.ChosenRole());
     if (status.state == WayState::Refused) {
-        Tell(text::kTypingRefused, std::string(label) + ": " + status.detail);
+        Tell(DesktopAsked() ? text::kTypingRefused : text::kTypingDeclined,
+             std::string(label) + ": " + status.detail);
     } else if (status.state == WayState::Failed && before != WayState::Ready) {
         Tell(text::kTypingSetupFailed, std::string(label) + ": " + status.detail);
     } else if (status.state == WayState::Failed) {
         err_ << "vm4417: " << text::kTypingBroke << " (" << label << ": " << status.detail << ")\n";
         err_.flush();
     }
+}
+
+// Only the portal's desktop may decline without a dialog; the other ways
+// refuse nothing.
+bool DesktopTyping::DesktopAsked() const {
+    return selector_.ChosenRole() != WayRole::Portal ||
+           portal_.Permission() != PortalPermission::DoesNotAsk;
 }
 
 void DesktopTyping::Tell(std::string_view status, const std::string& detail) {
@@ -98,6 +110,7 @@ void DesktopTyping::WriteReport(std::ostream& out) {
         << ", DISPLAY=" << session.xDisplay << ")\n";
     out << text::kTypingListHeader << '\n';
     std::string chosen;
+    std::optional<WayRole> chosenRole;
     for (const auto& candidate : selector_.CheckAll()) {
         std::string state(candidate.check.usable ? text::kPortUsable : text::kPortUnusable);
         if (candidate.check.usable) state += ": ";
@@ -105,13 +118,23 @@ void DesktopTyping::WriteReport(std::ostream& out) {
         const bool onlyX = candidate.role == WayRole::XTest && session.IsWayland();
         if (candidate.check.usable && onlyX) state += text::kTypingOnlyXNote;
         out << PaddedColumns(Label(candidate.role), 33) << state << '\n';
-        if (candidate.check.usable && chosen.empty()) {
+        if (candidate.check.usable && !chosenRole) {
+            chosenRole = candidate.role;
             chosen = Label(candidate.role);
             if (onlyX) chosen += text::kTypingOnlyXNote;
         }
     }
     out << text::kTypingChosen << (chosen.empty() ? std::string(text::kTypingNone) : chosen)
         << '\n';
+    if (chosenRole == WayRole::Portal) WriteUnseenKeys(out);
+}
+
+// The portal's desktop shows the seat's modifiers only to the application
+// with the focus; the Caps Lock lights are all the program can see.
+void DesktopTyping::WriteUnseenKeys(std::ostream& out) {
+    const bool seesCapsLock = portal_.Keyboard().capsLock.has_value();
+    out << text::kTypingUnseenModifiers << ' '
+        << (seesCapsLock ? text::kTypingSeenCapsLock : text::kTypingUnseenCapsLock) << '\n';
 }
 
 }  // namespace vm4417::ui

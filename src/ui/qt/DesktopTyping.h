@@ -46,8 +46,12 @@ public:
     void WriteReport(std::ostream& out);
 
 private:
+    DesktopTyping(std::ostream& err, const TypingSession& session);
+
     void OnStatusChange();
     void TellOnlyXApplications();
+    bool DesktopAsked() const;
+    void WriteUnseenKeys(std::ostream& out);
     void Tell(std::string_view status, const std::string& detail);
 
     std::ostream& err_;
