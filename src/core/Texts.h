@@ -143,6 +143,20 @@ inline constexpr std::string_view kTypingUnseenCapsLock =
     "čipu jej mějte vypnutý, jinak dojdou malá písmena místo velkých.";
 inline constexpr std::string_view kTypingSeenCapsLock =
     "Caps Lock program pozná podle kontrolky na klávesnici a na dobu psaní jej sám vypne.";
+// The report's last lines for the other ways: what the operator's keyboard
+// does to a capture, and what "Přesné znaky" changes.
+inline constexpr std::string_view kTypingSeesKeyboard =
+    "Držíte-li při přiložení čipu Ctrl, Alt, Super nebo AltGr, program počká, až je pustíte "
+    "(nejvýš 1,5 s); Caps Lock na dobu psaní sám vypne.";
+inline constexpr std::string_view kTypingOwnKeyboard =
+    "Klávesy a Caps Lock na vaší klávesnici psaní kódu neovlivní (program má klávesnici "
+    "vlastní).";
+inline constexpr std::string_view kTypingAlwaysExact =
+    "Přesné znaky: na této ploše dojde kód vždy stejně na každém rozložení klávesnice, s volbou "
+    "„Přesné znaky“ i bez ní.";
+inline constexpr std::string_view kTypingExactOption =
+    "Přesné znaky: bez této volby rozhoduje o znacích rozložení klávesnice cílové aplikace "
+    "(s českým dojdou číslice); s ní dojde kód stejně na každém rozložení.";
 
 // Typing through the RemoteDesktop portal (GNOME, KDE Plasma): what the
 // sink reports; the system's own words follow in parentheses where it gave any.

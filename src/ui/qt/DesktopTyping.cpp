@@ -126,7 +126,20 @@ void DesktopTyping::WriteReport(std::ostream& out) {
     }
     out << text::kTypingChosen << (chosen.empty() ? std::string(text::kTypingNone) : chosen)
         << '\n';
-    if (chosenRole == WayRole::Portal) WriteUnseenKeys(out);
+    if (chosenRole) WriteKeyboardNotes(*chosenRole, out);
+}
+
+// What the operator's own keyboard does to a capture on the way in use, and
+// whether "Přesné znaky" changes anything there: the Wayland ways always
+// type the characters themselves.
+void DesktopTyping::WriteKeyboardNotes(WayRole role, std::ostream& out) {
+    switch (role) {
+        case WayRole::Portal: WriteUnseenKeys(out); break;
+        case WayRole::VirtualKeyboard: out << text::kTypingOwnKeyboard << '\n'; break;
+        case WayRole::XTest: out << text::kTypingSeesKeyboard << '\n'; break;
+    }
+    const bool typesCharacters = role != WayRole::XTest;
+    out << (typesCharacters ? text::kTypingAlwaysExact : text::kTypingExactOption) << '\n';
 }
 
 // The portal's desktop shows the seat's modifiers only to the application

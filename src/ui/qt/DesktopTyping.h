@@ -51,6 +51,7 @@ private:
     void OnStatusChange();
     void TellOnlyXApplications();
     bool DesktopAsked() const;
+    void WriteKeyboardNotes(WayRole role, std::ostream& out);
     void WriteUnseenKeys(std::ostream& out);
     void Tell(std::string_view status, const std::string& detail);
 
