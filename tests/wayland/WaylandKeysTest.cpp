@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -188,11 +187,14 @@ std::string ReadText(const std::string& path) {
 }
 
 std::set<std::string> TypeNames(const std::string& keymapText) {
-    static const std::regex kType("type \"([^\"]+)\"");
+    static const std::string kOpen = "type \"";
     std::set<std::string> names;
-    for (auto it = std::sregex_iterator(keymapText.begin(), keymapText.end(), kType);
-         it != std::sregex_iterator(); ++it) {
-        names.insert((*it)[1]);
+    for (auto at = keymapText.find(kOpen); at != std::string::npos;
+         at = keymapText.find(kOpen, at + 1)) {
+        const auto begin = at + kOpen.size();
+        const auto end = keymapText.find('"', begin);
+        if (end == std::string::npos) break;
+        if (end > begin) names.insert(keymapText.substr(begin, end - begin));
     }
     return names;
 }
