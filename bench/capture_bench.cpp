@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "FixedKeySink.h"
 #include "MainWindow.h"
 #include "ReaderSimulator.h"
 #include "TForm1.h"
@@ -29,12 +30,6 @@ constexpr int kFrames = 100;
 class NoSound final : public vm4417::InfoSound {
 public:
     void Play() override {}
-};
-
-class NoKeys final : public vm4417::KeySink {
-public:
-    bool Begin() override { return false; }
-    bool Send(const vm4417::KeyEvent&) override { return false; }
 };
 
 }  // namespace
@@ -56,7 +51,7 @@ int main(int argc, char* argv[]) {
         vm4417::SerialLocations{dir, "/sys/class/tty/console/active", "/dev"});
     vm4417::PosixFileStore files;
     vm4417::SystemClock clock;
-    NoKeys keys;
+    vm4417::bench::FixedKeySink keys(false);
     NoSound sound;
     vm4417::ui::TForm1 form;
     vm4417::MainWindow logic({form, ports, files, clock, keys, sound, 1, "Vm4417", {}});

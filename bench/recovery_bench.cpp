@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "Global.h"
+#include "FixedKeySink.h"
 #include "MainWindow.h"
 #include "ReaderSimulator.h"
 #include "TForm1.h"
@@ -42,13 +43,6 @@ constexpr int kPort = 29;
 class NoSound final : public vm4417::InfoSound {
 public:
     void Play() override {}
-};
-
-// Takes every key event at once; the typing pauses still take real time.
-class AcceptingKeys final : public vm4417::KeySink {
-public:
-    bool Begin() override { return true; }
-    bool Send(const vm4417::KeyEvent&) override { return true; }
 };
 
 double Milliseconds(Steady::duration d) {
@@ -94,7 +88,8 @@ int main(int argc, char* argv[]) {
     vm4417::TermiosSerialPorts ports(
         vm4417::SerialLocations{dir, "/sys/class/tty/console/active", "/dev"});
     vm4417::SystemClock clock;
-    AcceptingKeys keys;
+    // Takes every key event at once; the typing pauses still take real time.
+    vm4417::bench::FixedKeySink keys(true);
     NoSound sound;
     vm4417::ui::TForm1 form;
     vm4417::MainWindow logic({form, ports, files, clock, keys, sound, 1, "Vm4417", {}});

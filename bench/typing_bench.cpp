@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ForwardingKeySink.h"
 #include "KeyTyping.h"
 #include "XvfbServer.h"
 #include "posix/SystemClock.h"
@@ -29,7 +30,7 @@ using Steady = std::chrono::steady_clock;
 
 // Notes the steady-clock time at which Begin() is called and returns and
 // each event is handed to the sink; everything else goes through as it is.
-class TimestampingSink final : public KeySink {
+class TimestampingSink final : public ForwardingKeySink {
 public:
     explicit TimestampingSink(KeySink& inner) : inner_(inner) {}
     bool Begin() override {
@@ -42,15 +43,13 @@ public:
         sent.push_back(Steady::now());
         return inner_.Send(event);
     }
-    void SetExactCharacters(bool exact) override { inner_.SetExactCharacters(exact); }
-    OperatorKeyboard Keyboard() override { return inner_.Keyboard(); }
-    bool SuspendLocks() override { return inner_.SuspendLocks(); }
-    void RestoreLocks() override { inner_.RestoreLocks(); }
 
     Steady::time_point beginCalled, beginReturned;
     std::vector<Steady::time_point> sent;
 
 private:
+    KeySink& Inner() const override { return inner_; }
+
     KeySink& inner_;
 };
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "ForwardingKeySink.h"
 #include "KeyTyping.h"
 #include "win32/SendInputKeySink.h"
 #include "win32/Win32Clock.h"
@@ -20,22 +21,19 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-class StampingSink final : public vm4417::KeySink {
+class StampingSink final : public vm4417::ForwardingKeySink {
 public:
-    bool Begin() override { return sink_.Begin(); }
     bool Send(const vm4417::KeyEvent& event) override {
         const bool sent = sink_.Send(event);
         stamps.push_back(Steady::now());
         return sent;
     }
-    void SetExactCharacters(bool exact) override { sink_.SetExactCharacters(exact); }
-    vm4417::OperatorKeyboard Keyboard() override { return sink_.Keyboard(); }
-    bool SuspendLocks() override { return sink_.SuspendLocks(); }
-    void RestoreLocks() override { sink_.RestoreLocks(); }
     std::vector<Steady::time_point> stamps;
 
 private:
-    vm4417::SendInputKeySink sink_;
+    vm4417::KeySink& Inner() const override { return sink_; }
+
+    mutable vm4417::SendInputKeySink sink_;
 };
 
 void Pump() {

@@ -54,6 +54,43 @@ struct OperatorKeyboard {
     std::optional<bool> capsLock;               // Caps Lock or Shift Lock on
 };
 
+// Where the keys of a capture would go now, as a way of typing (or the
+// desktop around it) sees it. A part that cannot be seen is empty, and an
+// empty part never stops a capture.
+struct KeyTarget {
+    // The window that has the keyboard focus: an id that stays the same while
+    // the focus stays in that window.
+    std::optional<std::uint64_t> focus;
+    // That window is one of this program's own (the main window, its message
+    // boxes, the maker window).
+    std::optional<bool> ownWindow;
+    // The session is locked, or a secure screen of the system has the
+    // keyboard (a password prompt of the session, not of an application).
+    std::optional<bool> locked;
+
+    friend bool operator==(const KeyTarget&, const KeyTarget&) = default;
+};
+
+// What a way sees, completed by what the desktop around it tells (the
+// session's lock, the toolkit's own windows): the way's own answers stand
+// where it has them, since it looks at the moment of each key; a lock that
+// either side sees counts.
+inline KeyTarget WithSigns(KeyTarget seen, const KeyTarget& signs) {
+    if (!seen.focus) seen.focus = signs.focus;
+    if (!seen.ownWindow) seen.ownWindow = signs.ownWindow;
+    if (signs.locked == true) {
+        seen.locked = true;
+    } else if (!seen.locked) {
+        seen.locked = signs.locked;
+    }
+    return seen;
+}
+
+// Every function is abstract, so that a sink that passes the calls on to
+// another one (the choice among the ways of typing) cannot leave one out
+// without the compiler saying so: a forgotten call would otherwise fall to
+// an empty default, and an option or a check would silently never reach the
+// way that types.
 class KeySink {
 public:
     virtual ~KeySink() = default;
@@ -70,21 +107,26 @@ public:
     // layout the target has; the design's Shift events then go nowhere and
     // Shift (or AltGr) is pressed only around a key whose level needs it.
     // Ways that always type characters ignore it.
-    virtual void SetExactCharacters(bool) {}
+    virtual void SetExactCharacters(bool exact) = 0;
     // Why the last Begin() or Send() failed, in Czech for the operator;
     // empty when the way has nothing to add to the keyboard error.
-    virtual std::string Problem() const { return {}; }
+    virtual std::string Problem() const = 0;
     // How long until Begin() can succeed when nothing but time stands in its
     // way (a way that settles after set-up); zero otherwise.
-    virtual std::chrono::milliseconds SettlingFor() { return std::chrono::milliseconds{0}; }
-    // The operator's keyboard now; asked after a successful Begin().
-    virtual OperatorKeyboard Keyboard() { return {}; }
+    virtual std::chrono::milliseconds SettlingFor() = 0;
+    // The operator's keyboard now; asked after a successful Begin(). Empty
+    // parts where the way cannot see them.
+    virtual OperatorKeyboard Keyboard() = 0;
     // Switches Caps Lock and Shift Lock off for one capture, without any
     // character reaching the application. False when they could not be switched
-    // off; nothing is typed then.
-    virtual bool SuspendLocks() { return false; }
+    // off; nothing is typed then. Asked only when Keyboard() showed a lock on.
+    virtual bool SuspendLocks() = 0;
     // Puts back exactly the locks SuspendLocks() switched off.
-    virtual void RestoreLocks() {}
+    virtual void RestoreLocks() = 0;
+    // Where the keys would go now; asked after a successful Begin(), before
+    // the first key and again before every key that goes down, so it must
+    // be quick (no more than a round trip to the display).
+    virtual KeyTarget Target() = 0;
 };
 
 }  // namespace vm4417

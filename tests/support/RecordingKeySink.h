@@ -42,6 +42,7 @@ public:
         return locksGiveWay;
     }
     void RestoreLocks() override { lockCalls.push_back({"restore", events.size()}); }
+    KeyTarget Target() override { return target ? target(events.size()) : KeyTarget{}; }
 
     bool available = true;
     int failAfter = -1;  // refuse every event after this many, when >= 0
@@ -59,6 +60,9 @@ public:
     std::function<OperatorKeyboard()> keyboard;
     int looks = 0;
     bool locksGiveWay = true;
+    // Where the keys would go, given how many events were sent; nothing seen
+    // when empty.
+    std::function<KeyTarget(std::size_t eventsSent)> target;
     struct LockCall {
         std::string what;
         std::size_t eventsBefore;  // how many events had been sent then

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Texts.h"
 #include "typing/TypingSelector.h"
 
 namespace vm4417 {
@@ -24,6 +25,13 @@ public:
     WayStatus Status() const override { return {state_, {}}; }
     bool Begin() override { return state_ == WayState::Ready; }
     bool Send(const KeyEvent&) override { return state_ == WayState::Ready; }
+    void SetExactCharacters(bool) override {}
+    std::string Problem() const override { return {}; }
+    std::chrono::milliseconds SettlingFor() override { return std::chrono::milliseconds{0}; }
+    OperatorKeyboard Keyboard() override { return {}; }
+    bool SuspendLocks() override { return true; }
+    void RestoreLocks() override {}
+    KeyTarget Target() override { return target; }
 
     void SetState(WayState state) {
         state_ = state;
@@ -32,6 +40,7 @@ public:
     void SetUsable(bool usable) { usable_ = usable; }
 
     WayState answer = WayState::Ready;  // what Prepare() ends in
+    KeyTarget target;
     int checks = 0;
     int prepares = 0;
 
@@ -103,6 +112,70 @@ TEST(TypingSelector, KeepsAReadyWayAndSetsUpARefusedOrLastResortOneAnew) {
     portal.SetUsable(true);
     selector.Prepare();
     EXPECT_EQ(selector.ChosenRole(), WayRole::Portal);
+}
+
+// A way the desktop ended after it worked (GNOME at every lock) comes back
+// by itself once the session is unlocked, or at the next capture, but never
+// while the session is locked and once per unlock at most.
+TEST(TypingSelector, BringsBackAWayTheDesktopEndedOncePerUnlock) {
+    FakeWay xtest(true), keyboard(false), portal(true);
+    TypingSelector selector(kWayland, {xtest, keyboard, portal});
+    std::optional<bool> locked = false;
+    selector.SetTargetSigns([&] { return KeyTarget{std::nullopt, false, locked}; });
+    selector.Prepare();
+    ASSERT_TRUE(selector.Begin());
+
+    locked = true;
+    portal.SetState(WayState::Failed);
+    EXPECT_FALSE(selector.Begin());
+    EXPECT_EQ(selector.Problem(), text::kSessionLocked);
+    selector.Unlocked();  // a stale signal: still locked
+    EXPECT_EQ(portal.prepares, 1) << "set up while locked";
+
+    locked = false;
+    portal.answer = WayState::Preparing;
+    selector.Unlocked();
+    EXPECT_EQ(portal.prepares, 2);
+    EXPECT_FALSE(selector.Begin());
+    EXPECT_EQ(selector.Problem(), text::kTypingResuming);
+
+    // The desktop said no meanwhile: not asked again until the next unlock.
+    portal.SetState(WayState::Failed);
+    EXPECT_FALSE(selector.Begin());
+    EXPECT_EQ(portal.prepares, 2);
+    portal.answer = WayState::Ready;
+    selector.Unlocked();
+    EXPECT_EQ(portal.prepares, 3);
+    EXPECT_TRUE(selector.Begin());
+
+    // Without an unlock (no logind), the next capture brings it back.
+    portal.SetState(WayState::Failed);
+    EXPECT_TRUE(selector.Begin());
+    EXPECT_EQ(portal.prepares, 4);
+
+    // A refusal is the operator's answer: only the check box asks again.
+    portal.answer = WayState::Refused;
+    portal.SetState(WayState::Failed);
+    EXPECT_FALSE(selector.Begin());
+    EXPECT_EQ(portal.prepares, 5);
+    selector.Unlocked();
+    EXPECT_FALSE(selector.Begin());
+    EXPECT_EQ(portal.prepares, 5);
+}
+
+// The way's own view of the focus stands; the desktop adds what it cannot see.
+TEST(TypingSelector, AddsTheDesktopsSignsToWhatTheWaySees) {
+    FakeWay xtest(true), keyboard(false), portal(false);
+    TypingSelector selector(kX11, {xtest, keyboard, portal});
+    selector.Prepare();
+    selector.SetTargetSigns([] { return KeyTarget{std::nullopt, true, true}; });
+    xtest.target = KeyTarget{7, false, std::nullopt};
+    EXPECT_EQ(selector.Target(), (KeyTarget{7, false, true}));
+    xtest.target = KeyTarget{};
+    EXPECT_EQ(selector.Target(), (KeyTarget{std::nullopt, true, true}));
+    selector.SetTargetSigns([] { return KeyTarget{std::nullopt, std::nullopt, false}; });
+    xtest.target = KeyTarget{7, std::nullopt, true};
+    EXPECT_EQ(selector.Target(), (KeyTarget{7, std::nullopt, true})) << "a lock either sees counts";
 }
 
 }  // namespace

@@ -283,25 +283,15 @@ TEST_F(CounterField, CapturesGoOnWhileAnErrorBoxIsOpen) {
     EXPECT_TRUE(logic.CaptureCounter() == 1u);
 }
 
-// A key sink whose first capture takes a second to type.
-class SlowOnceKeySink final : public KeySink {
-public:
-    bool Begin() override {
-        if (first_) std::this_thread::sleep_for(1s);
-        first_ = false;
-        return true;
-    }
-    bool Send(const KeyEvent&) override { return true; }
-
-private:
-    bool first_ = true;
-};
-
 // A demo tick that takes longer than the interval is followed by at most
 // one further tick at once, never by a burst of the missed ones.
 TEST(DemoTicks, DoNotPileUp) {
     ReaderWorld world;  // no readers
-    SlowOnceKeySink keys;
+    // The first capture takes a second to type.
+    RecordingKeySink keys(world.clock);
+    keys.onBegin = [&keys] {
+        if (keys.begins == 1) std::this_thread::sleep_for(1s);
+    };
     SilentSound sound;
     TForm1 form;
     MainWindow logic(MainWindowServices{

@@ -94,12 +94,19 @@ public:
 
     bool Begin() override;
     bool Send(const KeyEvent& event) override;
+    // Keysyms are characters already: the option changes nothing here.
+    void SetExactCharacters(bool) override {}
+    // What broke is told through Status() when it happens.
+    std::string Problem() const override { return {}; }
     std::chrono::milliseconds SettlingFor() override;
     // Caps Lock as the keyboards' lights show it; held modifiers unknown.
     OperatorKeyboard Keyboard() override;
     // Caps Lock through the portal, each press checked against the lights.
     bool SuspendLocks() override;
     void RestoreLocks() override;
+    // The desktop shows a client neither another client's focus nor its lock
+    // screen; the session's lock comes from logind, beside the way.
+    KeyTarget Target() override { return {}; }
 
 private Q_SLOTS:
     void OnResponse(uint response, const QVariantMap& results);

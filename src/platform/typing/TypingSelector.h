@@ -14,14 +14,21 @@
 //  4. Wayland with neither: XTest through Xwayland, which reaches the X
 //     applications only. The program tells the operator so at start-up.
 //
-// A way that is ready is kept; one that broke or was refused is chosen and
-// set up anew only by the next Prepare(), never in the middle of a capture.
+// A way that is ready is kept; one that was refused is chosen and set up anew
+// only by the next Prepare(), never in the middle of a capture. One that
+// broke after it was ready (the desktop ended its session, as GNOME does
+// when the screen locks; the portal restarted) comes back by itself: it is
+// set up anew once the session is unlocked (Unlocked()), or at the next
+// capture, never while the session is locked, and once until the session is
+// unlocked again or the way works again, so that a desktop that asks for
+// permission again shows one dialog at most each time.
+// The capture that finds it broken or coming back is not typed.
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "KeySink.h"
+#include "ForwardingKeySink.h"
 #include "TypingWay.h"
 
 namespace vm4417 {
@@ -49,12 +56,15 @@ struct TypingWays {
     TypingWay& portal;
 };
 
-class TypingSelector final : public KeySink {
+class TypingSelector final : public ForwardingKeySink {
 public:
     TypingSelector(TypingSession session, TypingWays ways);
 
-    // Chooses a way unless the one in use is ready, and sets it up.
+    // Chooses a way unless the one in use is ready, and sets it up: at
+    // start-up and when the operator switches typing on.
     void Prepare();
+    // The session was unlocked: a way that broke comes back now.
+    void Unlocked();
     // Only chooses, setting nothing up: to tell the operator at start-up
     // what typing would reach while typing is off.
     void Select();
@@ -82,22 +92,35 @@ public:
     // Called after a change of the chosen way's status, on the UI thread.
     void SetStatusListener(std::function<void()> listener) { listener_ = std::move(listener); }
 
-    // KeySink: delivered through the chosen way.
-    bool Begin() override { return chosen_->Begin(); }
-    bool Send(const KeyEvent& event) override { return chosen_->Send(event); }
-    std::string Problem() const override { return chosen_->Problem(); }
-    std::chrono::milliseconds SettlingFor() override { return chosen_->SettlingFor(); }
-    OperatorKeyboard Keyboard() override { return chosen_->Keyboard(); }
-    bool SuspendLocks() override { return chosen_->SuspendLocks(); }
-    void RestoreLocks() override { chosen_->RestoreLocks(); }
+    // What the desktop tells about where keys would go, beside the way: the
+    // session's lock (logind), and whether this program's own window has
+    // the focus (the toolkit). Added to what the chosen way sees.
+    void SetTargetSigns(std::function<KeyTarget()> signs) { signs_ = std::move(signs); }
+    KeyTarget Target() override;
+
+    // Brings back a way that broke, as above, before asking it.
+    bool Begin() override;
+    // Why Begin() failed: typing coming back, a locked session, or the way's
+    // own reason.
+    std::string Problem() const override;
 
 private:
+    // KeySink: every call goes to the chosen way.
+    KeySink& Inner() const override { return *chosen_; }
+    void OnWayStatus(const TypingWay& way);
+    bool Resumable() const;
+    void Resume();
+    bool Locked() const;
     std::vector<TypingWay*> Order() const;
 
     TypingSession session_;
     TypingWays ways_;
     TypingWay* chosen_;
     std::function<void()> listener_;
+    std::function<KeyTarget()> signs_;
+    WayState chosenState_ = WayState::Idle;  // as last heard
+    bool broke_ = false;                     // the chosen way failed after it was ready
+    bool resumedSinceUnlock_ = false;
 };
 
 }  // namespace vm4417

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "typing/TypingWay.h"
+#include "wayland/SwayFocus.h"
 
 namespace vm4417 {
 
@@ -21,6 +22,10 @@ namespace vm4417 {
 // It is created once by Prepare() and kept, with its connection, until the
 // sink is destroyed or the connection breaks; nothing connects again behind
 // the caller's back.
+//
+// Where the keys go is what sway's IPC shows (SwayFocus): the focused window,
+// and a locker or launcher that holds the keyboard instead of any window.
+// Other compositors show nothing of it to a client.
 //
 // A missing compositor, one without the protocol and one that goes away never
 // end the process: Check(), Prepare() and Send() report it. Every wait on the
@@ -52,6 +57,19 @@ public:
     // key the keymap lacks, before Prepare() made the way Ready, and when
     // the connection broke, which makes the way Failed.
     bool Send(const KeyEvent& event) override;
+    // The keymap's keys carry the characters themselves: the option changes
+    // nothing here.
+    void SetExactCharacters(bool) override {}
+    // What broke is told through Status() when it happens.
+    std::string Problem() const override { return {}; }
+    // Prepare() returns only once the keyboard is ready.
+    std::chrono::milliseconds SettlingFor() override { return std::chrono::milliseconds{0}; }
+    // The keyboard's modifiers and locks are its own: the operator's held
+    // keys and Caps Lock never reach its keys, so there is nothing to see.
+    OperatorKeyboard Keyboard() override { return {}; }
+    bool SuspendLocks() override { return true; }
+    void RestoreLocks() override {}
+    KeyTarget Target() override;
 
 private:
     struct Connection;  // the display, the keyboard and the keycode table
@@ -60,6 +78,7 @@ private:
     void Fail(std::string detail);
 
     std::string displayName_;
+    SwayFocus sway_ = SwayFocus::FromEnvironment();
     std::unique_ptr<Connection> connection_;
     WayStatus status_;
 };

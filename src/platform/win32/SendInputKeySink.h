@@ -35,6 +35,8 @@ public:
     // itself (KEYEVENTF_UNICODE) where the layout has no key for it.
     void SetExactCharacters(bool exact) override { exact_ = exact; }
     std::string Problem() const override { return problem_; }
+    // Ready at once: nothing to settle.
+    std::chrono::milliseconds SettlingFor() override { return std::chrono::milliseconds{0}; }
     OperatorKeyboard Keyboard() override;
     bool SuspendLocks() override;
     void RestoreLocks() override;

@@ -23,6 +23,19 @@ struct KeyChord;  // x11/KeyLevels.h
 // Caps Lock and Shift Lock are switched off for a capture by locking the
 // modifiers anew (no key event reaches the application) and put back after.
 //
+// Where the keys go: the focused window from XGetInputFocus, walked up to
+// its top-level window, and whether that window belongs to this process
+// (_NET_WM_PID and WM_CLIENT_MACHINE, which Qt sets on every top-level
+// window). A focus that follows the pointer, or none, is not seen. A locked
+// screen shows in the X server in two ways: xscreensaver's status on the root
+// window, and for lockers that set nothing (i3lock, slock, xsecurelock) a
+// full-screen override-redirect window on top of every other that does not
+// hold the focus, while another client grabs the keyboard. A grab alone is
+// not a lock (menus and remote-desktop viewers grab the keyboard while they
+// have the focus), so it is asked for only when such a window is on top. The
+// sink cannot tell an unlocked screen from a locker it does not know, so it
+// says "locked" or nothing.
+//
 // A missing display, a server without XTest or a server that goes away never
 // ends the process; Begin() and Send() return false instead, and a later
 // Begin() connects again. Meant for one thread (the UI thread).
@@ -51,10 +64,17 @@ public:
     // until the next Begin() (or the end of the connection), which takes it
     // off again.
     void SetExactCharacters(bool exact) override { exact_ = exact; }
+    // The keyboard error says it all: no display, no XTest, a missing key.
+    std::string Problem() const override { return {}; }
+    // Ready at once: nothing to settle.
+    std::chrono::milliseconds SettlingFor() override { return std::chrono::milliseconds{0}; }
     // Nothing seen without a connection or without XKB on the server.
     OperatorKeyboard Keyboard() override;
     bool SuspendLocks() override;
     void RestoreLocks() override;
+    // One round trip (XGetInputFocus) while the focus stays in one window and
+    // the windows on the root do not change; more when they do.
+    KeyTarget Target() override;
 
     // TypingWay
     std::string Name() const override { return "XTest"; }
@@ -71,6 +91,8 @@ private:
     bool SendCharacter(const KeyEvent& event);
     std::optional<KeyChord> FindOrMapKey(unsigned long keysym);
     void UnmapSpares();
+    void LookAtFocus(unsigned long focus);  // a Window
+    std::optional<bool> LockerSeen();
 
     std::string displayName_;
     std::unique_ptr<Connection> connection_;
