@@ -104,27 +104,86 @@ std::string HeldText(std::uint8_t heldModifiers) {
     return std::string(one ? text::kKeyHeld : text::kKeysHeld) + HeldModifierNames(heldModifiers);
 }
 
-// Sends the steps with their pauses. On a refused event it lets go of what
-// is held, so that no key repeats in the target.
-bool SendSequence(KeySink& sink, Clock& clock, const std::vector<KeyStep>& sequence) {
+// Keys go only where the operator meant them: never into a locked session's
+// password prompt (each Enter would count as a failed login), never into this
+// program's own window (the Enter would press its focused button), and only
+// into the window that had the focus at the first key (a split code must not
+// be submitted in another application). Asked before the first key and
+// before every key that goes down; what the sink cannot see never stops the
+// typing.
+class TargetWatch {
+public:
+    explicit TargetWatch(KeySink& sink) : sink_(sink) {}
+
+    // Where the keys would go now; notes the window that has the focus as
+    // the one the capture is meant for. The reason not to type, or empty.
+    std::string_view Look() {
+        const KeyTarget now = sink_.Target();
+        focus_ = now.focus;
+        return Refusal(now);
+    }
+    // Before a later key: the same, and the focus still where Look() found it.
+    std::string_view Again(bool charactersSent) {
+        const KeyTarget now = sink_.Target();
+        if (const std::string_view refusal = Refusal(now); !refusal.empty()) return refusal;
+        if (focus_ && now.focus && *now.focus != *focus_) {
+            return charactersSent ? text::kFocusMovedWhileTyping : text::kFocusMovedBeforeTyping;
+        }
+        return {};
+    }
+
+private:
+    static std::string_view Refusal(const KeyTarget& now) {
+        if (now.locked == true) return text::kSessionLocked;
+        if (now.ownWindow == true) return text::kFocusInOwnWindow;
+        return {};
+    }
+
+    KeySink& sink_;
+    std::optional<std::uint64_t> focus_;
+};
+
+// Sends the steps with their pauses, looking where the keys go before each
+// key-down. On a refused event or a look that says stop it lets go of what is
+// held, so that no key repeats in the target and no Shift stays down. The
+// reason not to go on (empty when the way has none to give), or nothing when
+// every step was sent.
+std::optional<std::string> SendSequence(KeySink& sink, Clock& clock, const std::vector<KeyStep>& sequence,
+                         TargetWatch& watch) {
     int held = -1;  // a key other than Shift that is down, if any
+    bool charactersSent = false;
+    const auto letGo = [&] {
+        if (held >= 0) sink.Send(KeyEvent{static_cast<std::uint8_t>(held), true});
+        sink.Send(KeyEvent{vk::Shift, true});
+    };
     for (const KeyStep& step : sequence) {
+        if (!step.event.keyUp) {
+            if (const std::string_view refusal = watch.Again(charactersSent); !refusal.empty()) {
+                letGo();
+                return std::string(refusal);
+            }
+        }
         if (!sink.Send(step.event)) {
-            if (held >= 0) sink.Send(KeyEvent{static_cast<std::uint8_t>(held), true});
-            sink.Send(KeyEvent{vk::Shift, true});
-            return false;
+            letGo();
+            return sink.Problem();
         }
         if (step.event.virtualKey != vk::Shift) {
             held = step.event.keyUp ? -1 : step.event.virtualKey;
+            charactersSent = true;
         }
         if (step.pauseAfter.count() > 0) clock.SleepFor(step.pauseAfter);
     }
-    return true;
+    return std::nullopt;
 }
 
 // Everything after a successful Begin().
 TypingOutcome TypeBegun(KeySink& sink, Clock& clock, const std::vector<KeyStep>& sequence,
                         bool exactCharacters) {
+    TargetWatch watch(sink);
+    // A locked screen or the program's own window is not waited for.
+    if (const std::string_view refusal = watch.Look(); !refusal.empty()) {
+        return {false, std::string(refusal)};
+    }
     // A key typed while the operator holds Ctrl or Alt would reach the
     // application as a shortcut (select all, close the tab): never type then.
     // A held Shift only matters where the typing does not hold Shift itself.
@@ -132,11 +191,16 @@ TypingOutcome TypeBegun(KeySink& sink, Clock& clock, const std::vector<KeyStep>&
     if (const std::uint8_t heldModifiers = WaitForModifiersReleased(sink, clock, watched)) {
         return {false, HeldText(heldModifiers)};
     }
+    // The capture is meant for the window that has the focus once the
+    // operator let go: a held Alt may have been Alt+Tab.
+    if (const std::string_view refusal = watch.Look(); !refusal.empty()) {
+        return {false, std::string(refusal)};
+    }
     const bool locksOn = sink.Keyboard().capsLock.value_or(false);
     if (locksOn && !sink.SuspendLocks()) return {false, std::string(text::kCapsLockStuck)};
-    const bool typed = SendSequence(sink, clock, sequence);
+    const std::optional<std::string> stopped = SendSequence(sink, clock, sequence, watch);
     if (locksOn) sink.RestoreLocks();
-    if (!typed) return {false, sink.Problem()};
+    if (stopped) return {false, *stopped};
     return {true, {}};
 }
 

@@ -63,10 +63,15 @@ struct TypingOutcome {
 // Types the capture and blocks for the pauses. Before the first key it waits
 // out a way's settling, then, where the way shows the operator's keyboard,
 // for the operator to let go of a shortcut modifier (never typing while one
-// is held; with exact characters Shift counts too), and switches Caps Lock and Shift Lock off for
-// the capture and back on after it. Not typed: no display, a refused character or send, a modifier
-// held past the wait, a lock that stays on; the caller then keeps the capture visible in the window
-// instead.
+// is held; with exact characters Shift counts too), and switches Caps Lock
+// and Shift Lock off for the capture and back on after it. Before the first
+// key and before every key-down it looks where the keys would go (see
+// KeySink::Target()): a locked session or this program's own window stops
+// the capture at once, and so does a focus that moved to another window
+// after the first key; no key is left down then. Not typed: no display, a
+// refused character or send, a modifier held past the wait, a lock that stays
+// on, keys that would go elsewhere; the caller then keeps the capture visible
+// in the window instead.
 TypingOutcome TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture);
 
 // "Ctrl", "Ctrl, Alt", ...: the modifiers of a `held` bit set, for the

@@ -69,6 +69,15 @@ inline constexpr std::string_view kCapsLockStuck = "Caps Lock nejde vypnout";
 inline constexpr std::string_view kListedCapture = "v seznamu v okně je záznam č. ";
 inline constexpr std::string_view kTargetElevated =
     "aplikace, do které se píše, běží jako správce (spusťte jako správce i tento program)";
+// The keys would not go where the operator meant them.
+inline constexpr std::string_view kSessionLocked = "obrazovka je zamčená";
+inline constexpr std::string_view kFocusInOwnWindow = "klávesnice je v okně tohoto programu";
+inline constexpr std::string_view kFocusMovedWhileTyping =
+    "během psaní se změnilo okno s klávesnicí; začátek záznamu dostalo předchozí okno";
+inline constexpr std::string_view kFocusMovedBeforeTyping =
+    "okno s klávesnicí se změnilo dřív, než se začalo psát";
+// A way of typing that the desktop ended is being set up again.
+inline constexpr std::string_view kTypingResuming = "psaní do klávesnice se obnovuje";
 inline constexpr std::string_view kUntypableCode = "kód obsahuje znak, který nelze napsat";
 inline constexpr std::string_view kNumberFormatError = "Chybný formát čísla";
 

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <set>
 
 #include "FakeClock.h"
 #include "KeyTyping.h"
 #include "RecordingKeySink.h"
+#include "Texts.h"
 
 namespace vm4417 {
 namespace {
@@ -231,6 +233,76 @@ TEST_F(Typing, AWayStillSettlingIsWaitedForWithinTheLimit) {
     EXPECT_FALSE(outcome.typed);
     EXPECT_EQ(outcome.problem, "not yet");
     EXPECT_TRUE(clock.sleeps.empty());
+}
+
+// Where the keys would go, as the way reports it, decides whether the next
+// key goes: the capture stops at the first look that says no, and leaves no
+// key down.
+TEST_F(Typing, KeysGoOnlyWhereTheOperatorMeantThem) {
+    constexpr std::size_t kWhole = 29;  // events of a code-only capture
+    const KeyTarget other{1, false, false};
+    struct Case {
+        const char* what;
+        std::function<KeyTarget(std::size_t sent)> target;
+        std::size_t eventsSent;  // before the capture stopped
+        std::string_view problem;  // empty: typed
+    };
+    const Case cases[] = {
+        {"locked from the start", [](std::size_t) { return KeyTarget{1, false, true}; }, 0,
+         text::kSessionLocked},
+        {"the program's own window", [](std::size_t) { return KeyTarget{2, true, false}; }, 0,
+         text::kFocusInOwnWindow},
+        {"another window took the focus after three code keys",
+         [&](std::size_t sent) { return sent < 6 ? other : KeyTarget{2, false, false}; }, 6,
+         text::kFocusMovedWhileTyping},
+        {"the focus moved before any character",
+         [&](std::size_t sent) { return sent < 1 ? other : KeyTarget{2, false, false}; }, 1,
+         text::kFocusMovedBeforeTyping},
+        {"locked before the Enter",
+         [&](std::size_t sent) { return sent < 25 ? other : KeyTarget{1, false, true}; }, 25,
+         text::kSessionLocked},
+        {"nothing seen", [](std::size_t) { return KeyTarget{}; }, kWhole, {}},
+        {"focus seen only after the start",
+         [](std::size_t sent) { return sent < 4 ? KeyTarget{} : KeyTarget{9, false, false}; },
+         kWhole, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sink.events.clear();
+        sink.target = c.target;
+        const TypingOutcome outcome = TypeCapture(sink, clock, {7, "09:41:05", "00000A1B2C3D"});
+        EXPECT_EQ(outcome.typed, c.problem.empty());
+        EXPECT_EQ(outcome.problem, c.problem);
+        // What was sent before the stop, then the releases of what was down.
+        ASSERT_GE(sink.events.size(), c.eventsSent);
+        std::set<std::uint8_t> down;
+        for (std::size_t i = 0; i < sink.events.size(); ++i) {
+            const KeyEvent& e = sink.events[i];
+            if (i >= c.eventsSent) {
+                EXPECT_TRUE(e.keyUp) << "a key went down after the stop";
+            }
+            if (e.keyUp) {
+                down.erase(e.virtualKey);
+            } else {
+                down.insert(e.virtualKey);
+            }
+        }
+        EXPECT_TRUE(down.empty()) << "a key was left down";
+    }
+}
+
+// A held Alt may be Alt+Tab: the capture goes to the window that has the focus
+// once the operator lets go, not to the one that had it at the touch.
+TEST_F(Typing, TheFocusCountsFromTheFirstKeyNotFromTheTouch) {
+    const auto releaseAt = clock.Now() + 300ms;
+    sink.keyboard = [&] {
+        return OperatorKeyboard{static_cast<std::uint8_t>(clock.Now() < releaseAt ? held::Alt : 0),
+                                false};
+    };
+    sink.target = [&](std::size_t) {
+        return KeyTarget{clock.Now() < releaseAt ? 1u : 2u, false, false};
+    };
+    EXPECT_TRUE(TypeCapture(sink, clock, {7, "09:41:05", "00000A1B2C3D"}).typed);
 }
 
 }  // namespace
