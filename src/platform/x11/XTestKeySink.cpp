@@ -4,16 +4,20 @@
 #include "typing/ShiftedKeysyms.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -129,6 +133,19 @@ struct XTestKeySink::Connection {
     std::optional<KeyLevels> levels;
     std::array<KeyChord, 256> chords{};
     std::vector<KeyCode> spares;
+
+    // Where the keys go, as last looked at: the window XGetInputFocus named,
+    // its top-level window and whether that is one of this process's; and
+    // what the last look for a locker found, to be looked at again once the
+    // windows on the root or xscreensaver's status change.
+    Window focus = None;
+    std::optional<std::uint64_t> topLevel;
+    std::optional<bool> ownWindow;
+    bool rootChanged = true;
+    std::optional<bool> lockerSeen;
+    Atom netWmPid = None;
+    Atom screensaverStatus = None;
+    Atom screensaverLock = None;
 };
 
 namespace {
@@ -145,18 +162,121 @@ void WatchMapChanges(Display* display, int& xkbEventType) {
     xkbEventType = eventBase;
 }
 
+// The windows on the root and xscreensaver's status are watched, so that a
+// locker's window is looked for again only when something there changed.
+void WatchRoot(Display* display) {
+    XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask | SubstructureNotifyMask);
+}
+
 // Takes in the events that arrived since the last call and brings Xlib's copy
-// of the keyboard map up to date with the changes among them.
-void TakeMapChanges(LinkState& link, int xkbEventType) {
+// of the keyboard map up to date with the changes among them. True when a
+// window on the root was mapped, unmapped, moved or restacked, or
+// xscreensaver's status changed.
+bool TakeEvents(LinkState& link, int xkbEventType, Atom screensaverStatus) {
+    bool rootChanged = false;
     while (!link.broken && XPending(link.display) > 0) {
         XkbEvent event;
         XNextEvent(link.display, &event.core);
-        if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.core.xmapping);
-        } else if (event.type == xkbEventType && event.any.xkb_type == XkbMapNotify) {
-            XkbRefreshKeyboardMapping(&event.map);
+        switch (event.type) {
+            case MappingNotify: XRefreshKeyboardMapping(&event.core.xmapping); break;
+            case MapNotify:
+            case UnmapNotify:
+            case ConfigureNotify:
+            case CirculateNotify:
+            case DestroyNotify: rootChanged = true; break;
+            case PropertyNotify:
+                rootChanged = rootChanged || event.core.xproperty.atom == screensaverStatus;
+                break;
+            default:
+                if (event.type == xkbEventType && event.any.xkb_type == XkbMapNotify) {
+                    XkbRefreshKeyboardMapping(&event.map);
+                }
         }
     }
+    return rootChanged;
+}
+
+// Whether `window` is a top-level window of this process: its _NET_WM_PID is
+// ours, and its WM_CLIENT_MACHINE, where set, is this host (a client of
+// another host may have the same process id). Nothing when the window does
+// not say.
+std::optional<bool> OwnedByThisProcess(Display* display, Window window, Atom netWmPid) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, netWmPid, 0, 1, False, XA_CARDINAL, &type, &format,
+                           &count, &after, &data) != Success) {
+        return std::nullopt;
+    }
+    const bool found = data != nullptr && type == XA_CARDINAL && format == 32 && count == 1;
+    // Xlib hands 32-bit items as longs.
+    const unsigned long pid = found ? *reinterpret_cast<unsigned long*>(data) : 0;
+    if (data != nullptr) XFree(data);
+    if (!found) return std::nullopt;
+    if (pid != static_cast<unsigned long>(getpid())) return false;
+    XTextProperty machine{};
+    if (!XGetWMClientMachine(display, window, &machine) || machine.value == nullptr) return true;
+    char host[256] = {};
+    const bool hostKnown = gethostname(host, sizeof host - 1) == 0;
+    const bool sameHost =
+        !hostKnown || std::string_view(reinterpret_cast<char*>(machine.value), machine.nitems) ==
+                          std::string_view(host);
+    XFree(machine.value);
+    return sameHost;
+}
+
+// xscreensaver keeps its state in a property of the root window whose first
+// item is the atom LOCK while the screen is locked.
+bool ScreensaverLocked(Display* display, Atom status, Atom lock) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), status, 0, 1, False, XA_INTEGER,
+                           &type, &format, &count, &after, &data) != Success) {
+        return false;
+    }
+    const bool locked = data != nullptr && format == 32 && count == 1 &&
+                        *reinterpret_cast<unsigned long*>(data) == lock;
+    if (data != nullptr) XFree(data);
+    return locked;
+}
+
+struct RootChild {
+    Window window = None;
+    XWindowAttributes attributes{};
+};
+
+// The child of the root that is viewable and above all others that are.
+std::optional<RootChild> TopmostViewable(Display* display) {
+    Window root = None, parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        return std::nullopt;
+    }
+    std::optional<RootChild> top;
+    // Bottom to top; the few unmapped helper windows of a window manager may
+    // lie above the topmost viewable one.
+    constexpr unsigned int kLooks = 32;
+    for (unsigned int i = count, looks = 0; i > 0 && looks < kLooks; --i, ++looks) {
+        RootChild child{children[i - 1], {}};
+        if (XGetWindowAttributes(display, child.window, &child.attributes) &&
+            child.attributes.map_state == IsViewable) {
+            top = child;
+            break;
+        }
+    }
+    if (children != nullptr) XFree(children);
+    return top;
+}
+
+bool CoversScreen(Display* display, const XWindowAttributes& window) {
+    XWindowAttributes root{};
+    if (!XGetWindowAttributes(display, DefaultRootWindow(display), &root)) return false;
+    return window.x <= 0 && window.y <= 0 && window.x + window.width >= root.width &&
+           window.y + window.height >= root.height;
 }
 
 // The locks that change what a typed key gives: Caps Lock locks Lock, and
@@ -250,7 +370,13 @@ bool XTestKeySink::Begin() {
         HandlerScope scope(connection_->link);
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
         const bool hasXTest = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor);
-        if (hasXTest) WatchMapChanges(display, connection_->xkbEventType);
+        if (hasXTest) {
+            WatchMapChanges(display, connection_->xkbEventType);
+            WatchRoot(display);
+            connection_->netWmPid = XInternAtom(display, "_NET_WM_PID", False);
+            connection_->screensaverStatus = XInternAtom(display, "_SCREENSAVER_STATUS", False);
+            connection_->screensaverLock = XInternAtom(display, "LOCK", False);
+        }
         if (!hasXTest || connection_->link.broken) {
             XCloseDisplay(display);
             connection_.reset();
@@ -260,7 +386,10 @@ bool XTestKeySink::Begin() {
 
     Connection& connection = *connection_;
     HandlerScope scope(connection.link);
-    TakeMapChanges(connection.link, connection.xkbEventType);
+    TakeEvents(connection.link, connection.xkbEventType, connection.screensaverStatus);
+    // Each capture looks where its keys go afresh.
+    connection.focus = None;
+    connection.rootChanged = true;
     UnmapSpares();
     connection.chords = {};
     connection.levels.reset();
@@ -280,6 +409,78 @@ bool XTestKeySink::Begin() {
     // a spare key as it comes.
     if (exact_) complete = connection.keycodes[vk::Shift] != 0;
     return complete && !connection.link.broken;
+}
+
+KeyTarget XTestKeySink::Target() {
+    if (!connection_ || connection_->link.broken) return {};
+    Connection& connection = *connection_;
+    HandlerScope scope(connection.link);
+    Window focus = None;
+    int revertTo = 0;
+    // The round trip also takes in what the server sent meanwhile.
+    XGetInputFocus(connection.link.display, &focus, &revertTo);
+    if (TakeEvents(connection.link, connection.xkbEventType, connection.screensaverStatus)) {
+        connection.rootChanged = true;
+    }
+    if (connection.link.broken) return {};
+    if (focus != connection.focus) LookAtFocus(focus);
+    if (std::exchange(connection.rootChanged, false)) connection.lockerSeen = LockerSeen();
+    return {connection.topLevel, connection.ownWindow, connection.lockerSeen};
+}
+
+// A focus that follows the pointer (PointerRoot) or none at all is not seen.
+void XTestKeySink::LookAtFocus(Window focus) {
+    Connection& connection = *connection_;
+    Display* display = connection.link.display;
+    connection.focus = focus;
+    connection.topLevel.reset();
+    connection.ownWindow.reset();
+    if (focus == None || focus == PointerRoot) return;
+    const Window root = DefaultRootWindow(display);
+    Window window = focus;
+    // Applications focus a window of their own or one inside it; the window
+    // manager's frame, if any, lies between it and the root.
+    constexpr int kDeepest = 16;
+    for (int depth = 0; depth < kDeepest; ++depth) {
+        if (!connection.ownWindow) {
+            connection.ownWindow = OwnedByThisProcess(display, window, connection.netWmPid);
+        }
+        Window rootOfTree = None, parent = None;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        // Fails when the window is gone meanwhile: the focus stays unseen.
+        if (!XQueryTree(display, window, &rootOfTree, &parent, &children, &count)) return;
+        if (children != nullptr) XFree(children);
+        if (parent == root || parent == None) {
+            connection.topLevel = window;
+            return;
+        }
+        window = parent;
+    }
+}
+
+std::optional<bool> XTestKeySink::LockerSeen() {
+    Connection& connection = *connection_;
+    Display* display = connection.link.display;
+    if (ScreensaverLocked(display, connection.screensaverStatus, connection.screensaverLock)) {
+        return true;
+    }
+    const auto top = TopmostViewable(display);
+    if (!top || !top->attributes.override_redirect || !CoversScreen(display, top->attributes) ||
+        top->window == connection.topLevel) {
+        return std::nullopt;
+    }
+    // Such a window with a keyboard grab of another client is a locker. The
+    // grab asked for here is let go at once when it succeeds.
+    const int grab = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync,
+                                   GrabModeAsync, CurrentTime);
+    if (grab == GrabSuccess) {
+        XUngrabKeyboard(display, CurrentTime);
+        XSync(display, False);
+        return std::nullopt;
+    }
+    if (grab == AlreadyGrabbed) return true;
+    return std::nullopt;
 }
 
 WayCheck XTestKeySink::Check() {
