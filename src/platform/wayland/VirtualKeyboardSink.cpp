@@ -339,6 +339,15 @@ bool VirtualKeyboardSink::Send(const KeyEvent& event) {
     return true;
 }
 
+KeyTarget VirtualKeyboardSink::Target() {
+    const auto focus = sway_.Focus();
+    if (!focus) return {};
+    // A layer-shell surface with the keyboard: the keys would go to it, and
+    // not to the window the operator works in.
+    if (*focus == 0) return {std::nullopt, std::nullopt, true};
+    return {*focus, std::nullopt, false};
+}
+
 void VirtualKeyboardSink::Fail(std::string detail) {
     // The compositor drops a keyboard whose client has gone, and with it any
     // key it held.
