@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "Texts.h"
+
 namespace vm4417 {
 
 namespace {
@@ -21,10 +23,18 @@ TypingSession TypingSession::FromEnvironment() {
 TypingSelector::TypingSelector(TypingSession session, TypingWays ways)
     : session_(std::move(session)), ways_(ways), chosen_(&ways_.xtest) {
     for (TypingWay* way : {&ways_.xtest, &ways_.virtualKeyboard, &ways_.portal}) {
-        way->SetStatusListener([this, way] {
-            if (way == chosen_ && listener_) listener_();
-        });
+        way->SetStatusListener([this, way] { OnWayStatus(*way); });
     }
+}
+
+void TypingSelector::OnWayStatus(const TypingWay& way) {
+    if (&way != chosen_) return;
+    const WayState state = way.Status().state;
+    if (state == WayState::Failed && chosenState_ == WayState::Ready) broke_ = true;
+    // Back and working: a later break may be mended by itself again.
+    if (state == WayState::Ready) resumedSinceUnlock_ = false;
+    chosenState_ = state;
+    if (listener_) listener_();
 }
 
 std::vector<TypingWay*> TypingSelector::Order() const {
@@ -54,18 +64,57 @@ WayRole TypingSelector::RoleOf(const TypingWay& way) const {
 }
 
 void TypingSelector::Prepare() {
+    broke_ = false;
+    resumedSinceUnlock_ = false;
     // XTest as the last resort of a Wayland session is looked past again:
     // the desktop may offer a better way by now.
     if (chosen_->Status().state == WayState::Ready && !ReachesOnlyXApplications()) return;
     Select();
+    chosenState_ = chosen_->Status().state;
     chosen_->Prepare();
     if (listener_) listener_();
 }
+
+void TypingSelector::Unlocked() {
+    resumedSinceUnlock_ = false;
+    if (Resumable()) Resume();
+}
+
+bool TypingSelector::Resumable() const {
+    return broke_ && !resumedSinceUnlock_ && chosen_->Status().state == WayState::Failed &&
+           !Locked();
+}
+
+// The same way again, with what it kept (the portal's restore token).
+void TypingSelector::Resume() {
+    resumedSinceUnlock_ = true;
+    chosen_->Prepare();
+}
+
+bool TypingSelector::Begin() {
+    if (Resumable()) Resume();
+    return chosen_->Begin();
+}
+
+std::string TypingSelector::Problem() const {
+    if (broke_ && chosen_->Status().state == WayState::Preparing) {
+        return std::string(text::kTypingResuming);
+    }
+    if (Locked()) return std::string(text::kSessionLocked);
+    return chosen_->Problem();
+}
+
+bool TypingSelector::Locked() const { return signs_ && signs_().locked == true; }
 
 void TypingSelector::Select() {
     // Checking the Wayland ways costs a round trip to the compositor or the
     // bus; it is done here, when typing is set up, never per capture.
     chosen_ = &Choose();
+}
+
+KeyTarget TypingSelector::Target() {
+    const KeyTarget seen = chosen_->Target();
+    return signs_ ? WithSigns(seen, signs_()) : seen;
 }
 
 bool TypingSelector::ReachesOnlyXApplications() const {

@@ -1,5 +1,6 @@
 #include "DesktopTyping.h"
 
+#include <QGuiApplication>
 #include <cstdlib>
 #include <optional>
 
@@ -53,6 +54,20 @@ DesktopTyping::DesktopTyping(std::ostream& err, const TypingSession& session)
       portal_(PortalPlace{PortalTokenFile(), session.desktop}),
       selector_(session, {xtest_, virtualKeyboard_, portal_}) {
     selector_.SetStatusListener([this] { OnStatusChange(); });
+    selector_.SetTargetSigns([this] { return DesktopSigns(); });
+    sessionLock_.SetUnlockListener([this] { selector_.Unlocked(); });
+    sessionLock_.Start();
+}
+
+// Qt knows which of its windows has the focus, message boxes and the maker
+// window included; an offscreen window never has the desktop's keyboard.
+KeyTarget DesktopTyping::DesktopSigns() {
+    std::optional<bool> ownWindow;
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal")) {
+        ownWindow = QGuiApplication::focusWindow() != nullptr;
+    }
+    return {std::nullopt, ownWindow, sessionLock_.Locked()};
 }
 
 void DesktopTyping::Prepare() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "logind/SessionLock.h"
 #include "portal/PortalKeySink.h"
 #include "typing/TypingSelector.h"
 #include "wayland/VirtualKeyboardSink.h"
@@ -16,6 +17,9 @@
 
 namespace vm4417::ui {
 
+// Beside the ways, the desktop tells where keys would go: the session's lock
+// (logind) and whether one of this program's windows has the focus (Qt),
+// which the ways of Wayland cannot see.
 class DesktopTyping {
 public:
     // The session as the environment describes it; notices for the operator
@@ -49,6 +53,7 @@ private:
     DesktopTyping(std::ostream& err, const TypingSession& session);
 
     void OnStatusChange();
+    KeyTarget DesktopSigns();
     void TellOnlyXApplications();
     bool DesktopAsked() const;
     void WriteKeyboardNotes(WayRole role, std::ostream& out);
@@ -60,6 +65,7 @@ private:
     VirtualKeyboardSink virtualKeyboard_;
     PortalKeySink portal_;
     TypingSelector selector_;
+    SessionLock sessionLock_;
     WayState lastState_ = WayState::Idle;
     std::function<void(const std::string&)> noticeListener_;
 };
