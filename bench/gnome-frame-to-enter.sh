@@ -7,7 +7,7 @@ set -u
 build=$(cd "${1:-build}" && pwd)
 chips=${2:-20}
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../harness/wayland/session.sh"
+. "$here/../harness/session.sh"
 . "$here/../harness/wayland/gnome.sh"
 
 gnome_begin vm4417-gnome "$build" || exit 1

@@ -11,7 +11,7 @@
 #   share_now                  the same without waiting for the way to settle
 #   refuse                     answers the dialog: Escape ("Cancel")
 
-. "$(dirname "${BASH_SOURCE[0]}")/probe.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../probe.sh"
 
 GNOME_SOCKET=wl-gnome
 

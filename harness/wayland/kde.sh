@@ -14,7 +14,7 @@
 # sends through it; a scenario that checks the program's first keys starts
 # the operator only after them.
 
-. "$(dirname "${BASH_SOURCE[0]}")/probe.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../probe.sh"
 
 KDE_SOCKET=wl-kde
 

@@ -1,5 +1,5 @@
 # Throwaway desktop sessions for the typing tests, sourced by the scenario
-# scripts beside this file. Every session runs as an unprivileged user made
+# scripts in tests/wayland and tests/x11. Every session runs as an unprivileged user made
 # for it (compositors refuse root, and a user of its own lets the end of the
 # session kill every process it started), with its own XDG_RUNTIME_DIR and
 # session bus in a fresh folder. Nothing here talks to a real session: the
