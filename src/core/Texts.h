@@ -135,8 +135,8 @@ inline constexpr std::string_view kTypingRefused =
     "„Kód čipu do klávesnice“ znovu zapnete";
 inline constexpr std::string_view kTypingSetupFailed = "Psaní do klávesnice nelze připravit";
 inline constexpr std::string_view kTypingBroke =
-    "Psaní do klávesnice přestalo fungovat; znovu se připraví, až volbu "
-    "„Kód čipu do klávesnice“ znovu zapnete";
+    "Psaní do klávesnice přestalo fungovat; znovu se připraví samo při příštím čipu nebo po "
+    "odemčení obrazovky";
 // A refusal where the desktop showed no dialog (KDE Plasma): the desktop
 // itself declined.
 inline constexpr std::string_view kTypingDeclined =

@@ -138,7 +138,7 @@ struct XTestKeySink::Connection {
     // its top-level window and whether that is one of this process's; and
     // what the last look for a locker found, to be looked at again once the
     // windows on the root or xscreensaver's status change.
-    Window focus = None;
+    std::optional<Window> focus;  // empty: not looked at yet
     std::optional<std::uint64_t> topLevel;
     std::optional<bool> ownWindow;
     bool rootChanged = true;
@@ -272,6 +272,24 @@ std::optional<RootChild> TopmostViewable(Display* display) {
     return top;
 }
 
+// The deepest window under the pointer; None over the bare root window.
+Window WindowUnderPointer(Display* display) {
+    const Window root = DefaultRootWindow(display);
+    Window window = root;
+    for (int depth = 0; depth < 16; ++depth) {
+        Window rootOfPointer = None, child = None;
+        int rootX = 0, rootY = 0, x = 0, y = 0;
+        unsigned int buttons = 0;
+        if (!XQueryPointer(display, window, &rootOfPointer, &child, &rootX, &rootY, &x, &y,
+                           &buttons) ||
+            child == None) {
+            break;
+        }
+        window = child;
+    }
+    return window == root ? None : window;
+}
+
 bool CoversScreen(Display* display, const XWindowAttributes& window) {
     XWindowAttributes root{};
     if (!XGetWindowAttributes(display, DefaultRootWindow(display), &root)) return false;
@@ -388,7 +406,7 @@ bool XTestKeySink::Begin() {
     HandlerScope scope(connection.link);
     TakeEvents(connection.link, connection.xkbEventType, connection.screensaverStatus);
     // Each capture looks where its keys go afresh.
-    connection.focus = None;
+    connection.focus.reset();
     connection.rootChanged = true;
     UnmapSpares();
     connection.chords = {};
@@ -422,20 +440,26 @@ KeyTarget XTestKeySink::Target() {
     if (TakeEvents(connection.link, connection.xkbEventType, connection.screensaverStatus)) {
         connection.rootChanged = true;
     }
+    // With the focus following the pointer, keys go to the window under it.
+    if (focus == PointerRoot) focus = WindowUnderPointer(connection.link.display);
     if (connection.link.broken) return {};
     if (focus != connection.focus) LookAtFocus(focus);
     if (std::exchange(connection.rootChanged, false)) connection.lockerSeen = LockerSeen();
     return {connection.topLevel, connection.ownWindow, connection.lockerSeen};
 }
 
-// A focus that follows the pointer (PointerRoot) or none at all is not seen.
+// No focus at all is no window of this program's (a grab may still take the
+// keys elsewhere).
 void XTestKeySink::LookAtFocus(Window focus) {
     Connection& connection = *connection_;
     Display* display = connection.link.display;
     connection.focus = focus;
     connection.topLevel.reset();
     connection.ownWindow.reset();
-    if (focus == None || focus == PointerRoot) return;
+    if (focus == None) {
+        connection.ownWindow = false;
+        return;
+    }
     const Window root = DefaultRootWindow(display);
     Window window = focus;
     // Applications focus a window of their own or one inside it; the window
@@ -453,6 +477,8 @@ void XTestKeySink::LookAtFocus(Window focus) {
         if (children != nullptr) XFree(children);
         if (parent == root || parent == None) {
             connection.topLevel = window;
+            // This program marks each of its windows with its process id.
+            if (!connection.ownWindow) connection.ownWindow = false;
             return;
         }
         window = parent;

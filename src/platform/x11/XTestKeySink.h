@@ -26,7 +26,8 @@ struct KeyChord;  // x11/KeyLevels.h
 // Where the keys go: the focused window from XGetInputFocus, walked up to
 // its top-level window, and whether that window belongs to this process
 // (_NET_WM_PID and WM_CLIENT_MACHINE, which Qt sets on every top-level
-// window). A focus that follows the pointer, or none, is not seen. A locked
+// window, so a window without them is another program's). Where the focus
+// follows the pointer (PointerRoot), the window under the pointer counts. A locked
 // screen shows in the X server in two ways: xscreensaver's status on the root
 // window, and for lockers that set nothing (i3lock, slock, xsecurelock) a
 // full-screen override-redirect window on top of every other that does not
