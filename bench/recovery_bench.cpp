@@ -25,8 +25,8 @@
 #include <thread>
 #include <vector>
 
-#include "Global.h"
 #include "FixedKeySink.h"
+#include "Global.h"
 #include "MainWindow.h"
 #include "ReaderSimulator.h"
 #include "TForm1.h"

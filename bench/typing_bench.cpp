@@ -1,8 +1,11 @@
-// Timing of capture typing through XTest on a private Xvfb (Czech layout):
-// the time one code-only capture takes, how far each pause between two
-// events strays from the intended one, how long Begin() takes and what the
-// look at the operator's keyboard adds before the first key, by key and by
-// character. Prints plain lines.
+// Timing of capture typing through XTest on a private Xvfb (Czech layout),
+// into a window of its own that has the focus: the time one capture takes,
+// how far each pause between two events strays from the intended one, how
+// long Begin() takes and what the look at the operator's keyboard adds
+// before the first key, by key and by character; and what the looks at where
+// the keys go (Target()) take with nothing amiss: before the first key, per
+// key, and in all per capture, for a code alone and with order and time.
+// Prints plain lines.
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +20,10 @@
 #include "XvfbServer.h"
 #include "posix/SystemClock.h"
 #include "x11/XTestKeySink.h"
+
+// After the program's headers: Xlib defines macros (None, Status) that
+// clash with their names.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -43,9 +50,18 @@ public:
         sent.push_back(Steady::now());
         return inner_.Send(event);
     }
+    KeyTarget Target() override {
+        const auto asked = Steady::now();
+        const KeyTarget target = inner_.Target();
+        (sent.empty() ? targetsBefore : targetsPerKey).push_back(Ms(Steady::now() - asked).count());
+        return target;
+    }
 
     Steady::time_point beginCalled, beginReturned;
     std::vector<Steady::time_point> sent;
+    // How long each look at where the keys go took, in ms: those before the
+    // first key, and those before each later key-down.
+    std::vector<double> targetsBefore, targetsPerKey;
 
 private:
     KeySink& Inner() const override { return inner_; }
@@ -59,9 +75,23 @@ double Median(std::vector<double> values) {
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+double Percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
 struct Figures {
     std::vector<double> totals, deviations, begins, checks;
+    // The looks at where the keys go: before the first key and per capture
+    // (sums), and each one before a later key-down.
+    std::vector<double> targetsBefore, targetsPerCapture, targetsPerKey;
 };
+
+double Sum(const std::vector<double>& values) {
+    double sum = 0;
+    for (const double v : values) sum += v;
+    return sum;
+}
 
 // kRuns captures, after one that connects and loads the map.
 bool Measure(KeySink& keys, CaptureKeys capture, const std::vector<KeyStep>& steps,
@@ -80,6 +110,10 @@ bool Measure(KeySink& keys, CaptureKeys capture, const std::vector<KeyStep>& ste
         figures.totals.push_back(Ms(end - start).count());
         figures.begins.push_back(Ms(sink.beginReturned - sink.beginCalled).count());
         figures.checks.push_back(Ms(sink.sent.front() - sink.beginReturned).count());
+        figures.targetsBefore.push_back(Sum(sink.targetsBefore));
+        figures.targetsPerCapture.push_back(Sum(sink.targetsBefore) + Sum(sink.targetsPerKey));
+        figures.targetsPerKey.insert(figures.targetsPerKey.end(), sink.targetsPerKey.begin(),
+                                     sink.targetsPerKey.end());
         for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
             const auto pause = steps[i].pauseAfter;
             if (pause.count() == 0) continue;
@@ -102,6 +136,28 @@ void Print(const char* way, const Figures& f) {
                 static_cast<long long>(kKeyDelay.count()),
                 *std::max_element(f.deviations.begin(), f.deviations.end()), Median(f.deviations),
                 f.deviations.size());
+    std::printf(
+        "%s: where the keys go: before the first key median %.3f ms (max %.3f); per key median "
+        "%.3f ms (99th %.3f, %zu looks); per capture median %.3f ms (max %.3f)\n",
+        way, Median(f.targetsBefore),
+        *std::max_element(f.targetsBefore.begin(), f.targetsBefore.end()), Median(f.targetsPerKey),
+        Percentile(f.targetsPerKey, 0.99), f.targetsPerKey.size(), Median(f.targetsPerCapture),
+        *std::max_element(f.targetsPerCapture.begin(), f.targetsPerCapture.end()));
+}
+
+// A window of the bench's own with the focus, as an application the
+// operator works in (no window manager: the focus is set directly).
+Display* FocusedWindow(const std::string& displayName) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (display == nullptr) return nullptr;
+    const Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 320, 200, 0, 0, 0);
+    XSelectInput(display, window, KeyPressMask | KeyReleaseMask);
+    XMapWindow(display, window);
+    XSync(display, False);
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XSync(display, False);
+    return display;
 }
 
 }  // namespace
@@ -120,11 +176,16 @@ int main() {
     Ms designed{0};
     for (const KeyStep& step : *steps) designed += step.pauseAfter;
 
+    Display* target = FocusedWindow(xvfb.DisplayName());
+    if (target == nullptr) return 1;
     XTestKeySink keys(xvfb.DisplayName());
-    Figures byKey, byCharacter;
+    Figures byKey, byCharacter, withOrderAndTime;
     if (!Measure(keys, capture, *steps, byKey)) return 1;
     capture.exactCharacters = true;
     if (!Measure(keys, capture, *steps, byCharacter)) return 1;
+    CaptureKeys full{1, "09:41:05", kCode, true, true, false};
+    const auto fullSteps = BuildKeySequence(full);
+    if (!fullSteps || !Measure(keys, full, *fullSteps, withOrderAndTime)) return 1;
 
     std::printf(
         "typing_bench: %d runs each, code of 12 characters, no order, no time, Xvfb %s, "
@@ -134,5 +195,7 @@ int main() {
                 designed.count());
     Print("by key", byKey);
     Print("by character", byCharacter);
+    Print("by key, order and time", withOrderAndTime);
+    XCloseDisplay(target);
     return 0;
 }

@@ -148,8 +148,8 @@ private:
 // held, so that no key repeats in the target and no Shift stays down. The
 // reason not to go on (empty when the way has none to give), or nothing when
 // every step was sent.
-std::optional<std::string> SendSequence(KeySink& sink, Clock& clock, const std::vector<KeyStep>& sequence,
-                         TargetWatch& watch) {
+std::optional<std::string> SendSequence(KeySink& sink, Clock& clock,
+                                        const std::vector<KeyStep>& sequence, TargetWatch& watch) {
     int held = -1;  // a key other than Shift that is down, if any
     bool charactersSent = false;
     const auto letGo = [&] {

@@ -244,27 +244,42 @@ TEST_F(Typing, KeysGoOnlyWhereTheOperatorMeantThem) {
     struct Case {
         const char* what;
         std::function<KeyTarget(std::size_t sent)> target;
-        std::size_t eventsSent;  // before the capture stopped
+        std::size_t eventsSent;    // before the capture stopped
         std::string_view problem;  // empty: typed
     };
     const Case cases[] = {
-        {"locked from the start", [](std::size_t) { return KeyTarget{1, false, true}; }, 0,
-         text::kSessionLocked},
-        {"the program's own window", [](std::size_t) { return KeyTarget{2, true, false}; }, 0,
-         text::kFocusInOwnWindow},
+        {"locked from the start",
+         [](std::size_t) {
+             return KeyTarget{1, false, true};
+         },
+         0, text::kSessionLocked},
+        {"the program's own window",
+         [](std::size_t) {
+             return KeyTarget{2, true, false};
+         },
+         0, text::kFocusInOwnWindow},
         {"another window took the focus after three code keys",
-         [&](std::size_t sent) { return sent < 6 ? other : KeyTarget{2, false, false}; }, 6,
-         text::kFocusMovedWhileTyping},
+         [&](std::size_t sent) {
+             return sent < 6 ? other : KeyTarget{2, false, false};
+         },
+         6, text::kFocusMovedWhileTyping},
         {"the focus moved before any character",
-         [&](std::size_t sent) { return sent < 1 ? other : KeyTarget{2, false, false}; }, 1,
-         text::kFocusMovedBeforeTyping},
+         [&](std::size_t sent) {
+             return sent < 1 ? other : KeyTarget{2, false, false};
+         },
+         1, text::kFocusMovedBeforeTyping},
         {"locked before the Enter",
-         [&](std::size_t sent) { return sent < 25 ? other : KeyTarget{1, false, true}; }, 25,
-         text::kSessionLocked},
+         [&](std::size_t sent) {
+             return sent < 25 ? other : KeyTarget{1, false, true};
+         },
+         25, text::kSessionLocked},
         {"nothing seen", [](std::size_t) { return KeyTarget{}; }, kWhole, {}},
         {"focus seen only after the start",
-         [](std::size_t sent) { return sent < 4 ? KeyTarget{} : KeyTarget{9, false, false}; },
-         kWhole, {}},
+         [](std::size_t sent) {
+             return sent < 4 ? KeyTarget{} : KeyTarget{9, false, false};
+         },
+         kWhole,
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -38,8 +38,8 @@ void SessionLock::Start() {
         FindSessionByProcess();
         return;
     }
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kManagerPath, kManager, QStringLiteral("GetSession"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kManagerPath, kManager,
+                                                       QStringLiteral("GetSession"));
     call << id;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

@@ -37,7 +37,9 @@ public:
 
     // Runs from the event loop after the session was unlocked (the hint went
     // from true to false).
-    void SetUnlockListener(std::function<void()> listener) { unlockListener_ = std::move(listener); }
+    void SetUnlockListener(std::function<void()> listener) {
+        unlockListener_ = std::move(listener);
+    }
 
 private Q_SLOTS:
     void OnPropertiesChanged(const QString& interface, const QVariantMap& changed,

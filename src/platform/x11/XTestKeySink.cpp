@@ -138,7 +138,8 @@ struct XTestKeySink::Connection {
     // its top-level window and whether that is one of this process's; and
     // what the last look for a locker found, to be looked at again once the
     // windows on the root or xscreensaver's status change.
-    std::optional<Window> focus;  // empty: not looked at yet
+    std::optional<Window> focus;    // empty: not looked at yet
+    std::optional<Window> watched;  // the window watched for losing the focus
     std::optional<std::uint64_t> topLevel;
     std::optional<bool> ownWindow;
     bool rootChanged = true;
@@ -168,12 +169,21 @@ void WatchRoot(Display* display) {
     XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask | SubstructureNotifyMask);
 }
 
-// Takes in the events that arrived since the last call and brings Xlib's copy
-// of the keyboard map up to date with the changes among them. True when a
-// window on the root was mapped, unmapped, moved or restacked, or
-// xscreensaver's status changed.
-bool TakeEvents(LinkState& link, int xkbEventType, Atom screensaverStatus) {
+// What the events taken in since the last look tell.
+struct Arrived {
+    // A window on the root was mapped, unmapped, moved or restacked, or
+    // xscreensaver's status changed: a locker may have come or gone.
     bool rootChanged = false;
+    // The focused window lost the focus, or went away.
+    bool focusMayHaveMoved = false;
+};
+
+// Takes in the events that have arrived (reading what is there without a
+// round trip) and brings Xlib's copy of the keyboard map up to date with the
+// changes among them.
+Arrived TakeEvents(LinkState& link, int xkbEventType, Atom screensaverStatus) {
+    Arrived arrived;
+    const Window root = DefaultRootWindow(link.display);
     while (!link.broken && XPending(link.display) > 0) {
         XkbEvent event;
         XNextEvent(link.display, &event.core);
@@ -183,9 +193,19 @@ bool TakeEvents(LinkState& link, int xkbEventType, Atom screensaverStatus) {
             case UnmapNotify:
             case ConfigureNotify:
             case CirculateNotify:
-            case DestroyNotify: rootChanged = true; break;
+            case DestroyNotify:
+                // Reported to the root for its children, to the focused
+                // window for itself.
+                if (event.core.xany.window == root) {
+                    arrived.rootChanged = true;
+                } else {
+                    arrived.focusMayHaveMoved = true;
+                }
+                break;
+            case FocusIn:
+            case FocusOut: arrived.focusMayHaveMoved = true; break;
             case PropertyNotify:
-                rootChanged = rootChanged || event.core.xproperty.atom == screensaverStatus;
+                if (event.core.xproperty.atom == screensaverStatus) arrived.rootChanged = true;
                 break;
             default:
                 if (event.type == xkbEventType && event.any.xkb_type == XkbMapNotify) {
@@ -193,7 +213,7 @@ bool TakeEvents(LinkState& link, int xkbEventType, Atom screensaverStatus) {
                 }
         }
     }
-    return rootChanged;
+    return arrived;
 }
 
 // Whether `window` is a top-level window of this process: its _NET_WM_PID is
@@ -219,9 +239,8 @@ std::optional<bool> OwnedByThisProcess(Display* display, Window window, Atom net
     if (!XGetWMClientMachine(display, window, &machine) || machine.value == nullptr) return true;
     char host[256] = {};
     const bool hostKnown = gethostname(host, sizeof host - 1) == 0;
-    const bool sameHost =
-        !hostKnown || std::string_view(reinterpret_cast<char*>(machine.value), machine.nitems) ==
-                          std::string_view(host);
+    const bool sameHost = !hostKnown || std::string_view(reinterpret_cast<char*>(machine.value),
+                                                         machine.nitems) == std::string_view(host);
     XFree(machine.value);
     return sameHost;
 }
@@ -429,23 +448,43 @@ bool XTestKeySink::Begin() {
     return complete && !connection.link.broken;
 }
 
+// The focused window is watched for losing the focus, so that while it keeps
+// it a look costs no round trip to the server.
 KeyTarget XTestKeySink::Target() {
     if (!connection_ || connection_->link.broken) return {};
     Connection& connection = *connection_;
     HandlerScope scope(connection.link);
-    Window focus = None;
-    int revertTo = 0;
-    // The round trip also takes in what the server sent meanwhile.
-    XGetInputFocus(connection.link.display, &focus, &revertTo);
-    if (TakeEvents(connection.link, connection.xkbEventType, connection.screensaverStatus)) {
-        connection.rootChanged = true;
+    const Arrived arrived =
+        TakeEvents(connection.link, connection.xkbEventType, connection.screensaverStatus);
+    if (arrived.rootChanged) connection.rootChanged = true;
+    if (!connection.focus || !connection.watched || arrived.focusMayHaveMoved) {
+        Window focus = None;
+        int revertTo = 0;
+        XGetInputFocus(connection.link.display, &focus, &revertTo);
+        // With the focus following the pointer, keys go to the window under
+        // it, and it moves without telling any window.
+        const bool followsPointer = focus == PointerRoot;
+        if (followsPointer) focus = WindowUnderPointer(connection.link.display);
+        if (connection.link.broken) return {};
+        if (focus != connection.focus) LookAtFocus(focus);
+        WatchFocus(followsPointer ? None : focus);
     }
-    // With the focus following the pointer, keys go to the window under it.
-    if (focus == PointerRoot) focus = WindowUnderPointer(connection.link.display);
-    if (connection.link.broken) return {};
-    if (focus != connection.focus) LookAtFocus(focus);
     if (std::exchange(connection.rootChanged, false)) connection.lockerSeen = LockerSeen();
     return {connection.topLevel, connection.ownWindow, connection.lockerSeen};
+}
+
+// Watches the focused window, and only it, for the focus leaving it; None
+// watches nothing. Each client has event masks of its own on every window,
+// so this changes nothing for the window's owner.
+void XTestKeySink::WatchFocus(Window focus) {
+    Connection& connection = *connection_;
+    Display* display = connection.link.display;
+    if (connection.watched == focus) return;
+    if (connection.watched) XSelectInput(display, *connection.watched, NoEventMask);
+    connection.watched.reset();
+    if (focus == None) return;
+    XSelectInput(display, focus, FocusChangeMask | StructureNotifyMask);
+    connection.watched = focus;
 }
 
 // No focus at all is no window of this program's (a grab may still take the

@@ -73,8 +73,9 @@ public:
     OperatorKeyboard Keyboard() override;
     bool SuspendLocks() override;
     void RestoreLocks() override;
-    // One round trip (XGetInputFocus) while the focus stays in one window and
-    // the windows on the root do not change; more when they do.
+    // No round trip while the focus stays in one window (that window is
+    // watched for losing it) and the windows on the root do not change; a
+    // few when they do.
     KeyTarget Target() override;
 
     // TypingWay
@@ -93,6 +94,7 @@ private:
     std::optional<KeyChord> FindOrMapKey(unsigned long keysym);
     void UnmapSpares();
     void LookAtFocus(unsigned long focus);  // a Window
+    void WatchFocus(unsigned long focus);
     std::optional<bool> LockerSeen();
 
     std::string displayName_;
