@@ -2,8 +2,11 @@
 // level adds to a capture before its first key. With the keyboard idle a
 // capture asks Begin() (the integrity levels) and Keyboard() twice (held
 // modifiers, then Caps Lock); with Caps Lock on it also switches Caps Lock
-// off and back on. The foreground window belongs to a second process, a copy
-// of this program started with --target, as a real target would.
+// off and back on. Where the keys would go (Target(): the foreground window,
+// its process, the input desktop) is asked three times before the first key
+// and once before every further key-down. The foreground window belongs to a
+// second process, a copy of this program started with --target, as a real
+// target would.
 //
 //   operator-check-bench [REPEATS]
 
@@ -18,7 +21,9 @@
 #include <vector>
 
 #include "win32/ForegroundIntegrity.h"
+#include "win32/ForegroundTarget.h"
 #include "win32/SendInputKeySink.h"
+#include "win32/WideText.h"
 
 namespace {
 
@@ -79,18 +84,63 @@ void StopTarget(Target& target) {
     CloseHandle(target.process.hProcess);
 }
 
-// Median, 99th percentile and maximum of `repeats` timed runs, in microseconds.
-void Report(const char* what, int repeats, const std::function<void()>& run) {
-    std::vector<double> times;
-    times.reserve(static_cast<std::size_t>(repeats));
+struct Timed {
+    const char* what;
+    std::function<void()> run;
+};
+
+double MicrosecondsOf(const std::function<void()>& run) {
+    const auto start = Steady::now();
+    run();
+    return std::chrono::duration<double, std::micro>(Steady::now() - start).count();
+}
+
+// Median, 99th percentile and maximum of `repeats` timed runs of each, in
+// microseconds. The runs take turns, so that a slow spell of the machine
+// (another process on the core that the wineserver wants) falls on all of
+// them alike.
+void ReportTogether(int repeats, const std::vector<Timed>& timed) {
+    std::vector<std::vector<double>> times(timed.size());
     for (int i = 0; i < repeats; ++i) {
-        const auto start = Steady::now();
-        run();
-        times.push_back(std::chrono::duration<double, std::micro>(Steady::now() - start).count());
+        for (std::size_t t = 0; t < timed.size(); ++t)
+            times[t].push_back(MicrosecondsOf(timed[t].run));
     }
-    std::sort(times.begin(), times.end());
-    std::printf("%s: median %.1f us, 99th percentile %.1f us, max %.1f us (%d runs)\n", what,
-                times[times.size() / 2], times[times.size() * 99 / 100], times.back(), repeats);
+    for (std::size_t t = 0; t < timed.size(); ++t) {
+        std::vector<double>& sorted = times[t];
+        std::sort(sorted.begin(), sorted.end());
+        std::printf("%s: median %.1f us, 99th percentile %.1f us, max %.1f us (%d runs)\n",
+                    timed[t].what, sorted[sorted.size() / 2], sorted[sorted.size() * 99 / 100],
+                    sorted.back(), repeats);
+    }
+}
+
+void Report(const char* what, int repeats, const std::function<void()>& run) {
+    ReportTogether(repeats, {{what, run}});
+}
+
+const char* Shown(const std::optional<bool>& value) {
+    if (!value) return "unknown";
+    return *value ? "yes" : "no";
+}
+
+void PrintTarget(vm4417::SendInputKeySink& sink) {
+    const vm4417::win32::TargetReading reading = vm4417::win32::ReadTarget();
+    const vm4417::KeyTarget target = sink.Target();
+    const std::string desktop = vm4417::win32::Utf8(reading.inputDesktop.name);
+    std::printf(
+        "where the keys go, read: input desktop '%s'%s, this program's window: %s, "
+        "locked: %s\n",
+        desktop.c_str(), reading.inputDesktop.denied ? " (access denied)" : "",
+        Shown(target.ownWindow), Shown(target.locked));
+}
+
+void ReadInputDesktopName() {
+    const HDESK desktop = OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
+    if (desktop == nullptr) return;
+    wchar_t name[64];
+    DWORD needed = 0;
+    GetUserObjectInformationW(desktop, UOI_NAME, name, sizeof name, &needed);
+    CloseDesktop(desktop);
 }
 
 bool CapsLockOn() { return (GetKeyState(VK_CAPITAL) & 1) != 0; }
@@ -128,6 +178,16 @@ int main(int argc, char** argv) {
     });
     Report("  of which the integrity levels", repeats, [] { vm4417::win32::ReadIntegrity(); });
     Report("  of which one look at the keyboard", repeats, [&] { sink.Keyboard(); });
+    PrintTarget(sink);
+    ReportTogether(repeats, {{"where the keys go, before the first key (Target three times)",
+                              [&] {
+                                  sink.Target();
+                                  sink.Target();
+                                  sink.Target();
+                              }},
+                             {"where the keys go, before each further key-down (Target once)",
+                              [&] { sink.Target(); }},
+                             {"  of which the input desktop's name", ReadInputDesktopName}});
 
     const bool capsWasOn = CapsLockOn();
     if (!capsWasOn) TapCapsLock();

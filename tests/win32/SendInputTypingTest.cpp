@@ -10,9 +10,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "KeyTyping.h"
 #include "Texts.h"
 #include "win32/ForegroundIntegrity.h"
+#include "win32/ForegroundTarget.h"
 #include "win32/SendInputKeySink.h"
 #include "win32/WideText.h"
 #include "win32/Win32Clock.h"
@@ -117,6 +120,19 @@ private:
     DWORD threadId_ = 0;
     std::atomic<int> typingKeyPresses_{0};
 };
+
+// What Windows shows while the test's target window has the keyboard, except
+// that the window counts as another program's: it runs on a thread of this
+// one, where the sink would take it for the program's own window.
+win32::TargetReading ForeignTargetReading() {
+    win32::TargetReading reading = win32::ReadTarget();
+    reading.foregroundProcess = reading.ownProcess + 4;  // process ids go in fours
+    return reading;
+}
+
+SendInputKeySink TypingSink(win32::IntegrityQuery integrity = win32::ReadIntegrity) {
+    return SendInputKeySink(std::move(integrity), ForeignTargetReading);
+}
 
 bool IsDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
 bool CapsLockOn() { return (GetKeyState(VK_CAPITAL) & 1) != 0; }
@@ -233,7 +249,7 @@ void ExpectNoModifierDown() {
 TEST(SendInputTyping, TheWholeCaptureArrivesAsTheKeyboardMapMakesIt) {
     TargetApplication target;
     ASSERT_TRUE(target.HasFocus());
-    SendInputKeySink keys;
+    SendInputKeySink keys = TypingSink();
     Win32Clock clock;
     ASSERT_TRUE(TypeCapture(keys, clock, kCapture).typed);
     EXPECT_EQ(target.TextWhenArrived(ExpectedCapture()), ExpectedCapture());
@@ -247,7 +263,7 @@ TEST(SendInputTyping, TheWholeCaptureArrivesAsTheKeyboardMapMakesIt) {
 TEST(SendInputTyping, ExactCharactersArriveTheSameOnEveryMap) {
     TargetApplication target;
     ASSERT_TRUE(target.HasFocus());
-    SendInputKeySink keys;
+    SendInputKeySink keys = TypingSink();
     Win32Clock clock;
     CaptureKeys capture = kCapture;
     capture.exactCharacters = true;
@@ -265,7 +281,7 @@ TEST(SendInputTyping, WaitsForTheOperatorsCtrlAndTypesAsWithCapsLockOff) {
     ASSERT_TRUE(target.HasFocus());
     const OperatorCapsLock capsLock(true);
     ASSERT_TRUE(CapsLockOn());
-    SendInputKeySink keys;
+    SendInputKeySink keys = TypingSink();
     Win32Clock clock;
 
     OperatorHoldsCtrl ctrl(target, milliseconds{700});
@@ -284,7 +300,7 @@ TEST(SendInputTyping, WaitsForTheOperatorsCtrlAndTypesAsWithCapsLockOff) {
 TEST(SendInputTyping, CtrlHeldPastTheWaitTypesNothingAndSaysWhy) {
     TargetApplication target;
     ASSERT_TRUE(target.HasFocus());
-    SendInputKeySink keys;
+    SendInputKeySink keys = TypingSink();
     Win32Clock clock;
 
     OperatorHoldsCtrl ctrl(target, kModifierReleaseWait + milliseconds{1000});
@@ -360,7 +376,7 @@ TEST(SendInputTyping, AnApplicationAboveUsGetsNothingAndTheReason) {
     constexpr CaptureKeys kShortCapture{1, "", "AB", false, false};
     for (const IntegrityCase& c : cases) {
         target.Clear();
-        SendInputKeySink keys([&c] { return c.reading; });
+        SendInputKeySink keys = TypingSink([&c] { return c.reading; });
         const TypingOutcome outcome = TypeCapture(keys, clock, kShortCapture);
         EXPECT_EQ(outcome.typed, c.typed) << c.name;
         if (c.typed) {
@@ -370,6 +386,94 @@ TEST(SendInputTyping, AnApplicationAboveUsGetsNothingAndTheReason) {
             EXPECT_EQ(target.TextAfterDelivery(), "") << c.name;
         }
     }
+}
+
+enum class Foreground { Foreign, Ours, Unknown };
+
+struct TargetCase {
+    const char* name;
+    Foreground foreground;
+    win32::InputDesktop desktop;
+    std::optional<bool> notifiedLock;
+    std::string_view problem;  // empty: the capture is typed whole
+};
+
+win32::TargetReading ReadingOf(const TargetCase& c) {
+    win32::TargetReading reading = ForeignTargetReading();
+    if (c.foreground == Foreground::Ours) reading.foregroundProcess = reading.ownProcess;
+    if (c.foreground == Foreground::Unknown) reading = {nullptr, 0, reading.ownProcess, {}, {}};
+    reading.inputDesktop = c.desktop;
+    reading.notifiedLock = c.notifiedLock;
+    return reading;
+}
+
+// A locked session or the program's own window in front gets no key at all,
+// not even the Shift; what cannot be read stops nothing.
+TEST(SendInputTyping, NoKeyGoesToALockedScreenOrTheProgramsOwnWindow) {
+    const TargetCase cases[] = {
+        {"the user's desktop", Foreground::Foreign, {L"Default"}, false, {}},
+        {"the user's desktop in capitals", Foreground::Foreign, {L"DEFAULT"}, std::nullopt, {}},
+        {"the lock screen's desktop",
+         Foreground::Foreign,
+         {L"Winlogon"},
+         false,
+         text::kSessionLocked},
+        {"the input desktop refused",
+         Foreground::Foreign,
+         {L"", true},
+         std::nullopt,
+         text::kSessionLocked},
+        {"a lock notified", Foreground::Foreign, {L"Default"}, true, text::kSessionLocked},
+        {"this program's window in front",
+         Foreground::Ours,
+         {L"Default"},
+         false,
+         text::kFocusInOwnWindow},
+        {"nothing readable", Foreground::Unknown, {}, std::nullopt, {}},
+    };
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    Win32Clock clock;
+    constexpr CaptureKeys kShortCapture{1, "", "AB", false, false};
+    for (const TargetCase& c : cases) {
+        target.Clear();
+        const int pressesBefore = target.TypingKeyPresses();
+        SendInputKeySink keys(win32::ReadIntegrity, [&c] { return ReadingOf(c); });
+        const TypingOutcome outcome = TypeCapture(keys, clock, kShortCapture);
+        EXPECT_EQ(outcome.problem, c.problem) << c.name;
+        EXPECT_EQ(outcome.typed, c.problem.empty()) << c.name;
+        if (c.problem.empty()) {
+            EXPECT_EQ(target.TextWhenArrived("AB\r\n"), "AB\r\n") << c.name;
+        } else {
+            EXPECT_EQ(target.TextAfterDelivery(), "") << c.name;
+            EXPECT_EQ(target.TypingKeyPresses(), pressesBefore) << c.name;
+        }
+    }
+    ExpectNoModifierDown();
+}
+
+// The operator brings another window to the front while a capture is typed:
+// the rest of it, the Enter included, goes nowhere, and no key stays down.
+TEST(SendInputTyping, AWindowChangeDuringACaptureStopsItWithNoKeyLeftDown) {
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    int looks = 0;
+    SendInputKeySink keys(win32::ReadIntegrity, [&looks] {
+        win32::TargetReading reading = ForeignTargetReading();
+        if (++looks > 6) reading.foreground = GetDesktopWindow();
+        return reading;
+    });
+    Win32Clock clock;
+    const std::string code = "ABCDEF";
+    const TypingOutcome outcome = TypeCapture(keys, clock, {1, "", code, false, false});
+    EXPECT_FALSE(outcome.typed);
+    EXPECT_EQ(outcome.problem, text::kFocusMovedWhileTyping);
+    const std::string typed = target.TextAfterDelivery();
+    EXPECT_FALSE(typed.empty());
+    EXPECT_LT(typed.size(), code.size());
+    EXPECT_TRUE(code.starts_with(typed)) << typed;
+    ExpectNoModifierDown();
+    for (const char key : code) EXPECT_FALSE(IsDown(key)) << key;
 }
 
 }  // namespace

@@ -116,7 +116,8 @@ protected:
             Sleep(20);
         }
     }
-    TForm1 form_;
+    win32::SessionLock sessionLock_;
+    TForm1 form_{sessionLock_};
 };
 
 // The scale in use is the system's (with-dpi sets it), or the largest at

@@ -4,6 +4,13 @@
 //   window-probe list            prints the capture list (UTF-8)
 //   window-probe caption         prints the main window's caption
 //   window-probe click TEXT      presses the button labelled TEXT
+//   window-probe focus TEXT      brings the window to the front with the
+//                                keyboard focus on the control labelled TEXT
+//   window-probe focused         prints the text of the control that has the
+//                                window's keyboard focus
+//   window-probe session EVENT   tells the window that the session was
+//                                locked or unlocked (EVENT: lock, unlock), as
+//                                Windows's session notification does
 //   window-probe close-maker     closes the maker-information window
 //   window-probe restore         restores the minimised main window
 //   window-probe state           prints "minimised" or "normal"
@@ -54,6 +61,37 @@ HWND FindChild(HWND parent, const wchar_t* cls, LONG style, const std::wstring* 
     return search.found;
 }
 
+// Focus moves only within the input of one thread: the probe joins the
+// window's thread for the move.
+bool Focus(HWND window, HWND control) {
+    const DWORD ours = GetCurrentThreadId();
+    const DWORD theirs = GetWindowThreadProcessId(window, nullptr);
+    if (!AttachThreadInput(ours, theirs, TRUE)) return false;
+    SetForegroundWindow(window);
+    SetFocus(control);
+    const bool focused = GetFocus() == control;
+    AttachThreadInput(ours, theirs, FALSE);
+    return focused;
+}
+
+HWND FocusedControl(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+bool NotifySession(HWND window, const std::wstring& event) {
+    if (event != L"lock" && event != L"unlock") return false;
+    const WPARAM change = event == L"lock" ? WTS_SESSION_LOCK : WTS_SESSION_UNLOCK;
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    // Sent rather than posted: the probe returns once the window has taken
+    // it, even while the window's thread is busy reading the reader.
+    return SendMessageTimeoutW(window, WM_WTSSESSION_CHANGE, change, session, SMTO_ABORTIFHUNG,
+                               5000, nullptr) != 0;
+}
+
 void Print(const std::wstring& text) {
     const std::string utf8 = vm4417::win32::Utf8(text);
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
@@ -91,6 +129,18 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(maker, WM_CLOSE, 0, 0);
         return 0;
     }
+    if (command == L"focused") {
+        const HWND control = FocusedControl(window);
+        if (control == nullptr) return 1;
+        Print(TextOf(control));
+        return 0;
+    }
+    if (command == L"focus" && argc == 3) {
+        const std::wstring text = argv[2];
+        const HWND control = FindChild(window, L"Button", 0, &text);
+        return control != nullptr && Focus(window, control) ? 0 : 1;
+    }
+    if (command == L"session" && argc == 3) return NotifySession(window, argv[2]) ? 0 : 1;
     if (command == L"click" && argc == 3) {
         const std::wstring text = argv[2];
         const HWND button = FindChild(window, L"Button", 0, &text);

@@ -83,8 +83,8 @@ std::vector<WORD> ChordModifiers(BYTE shiftState) {
 
 }  // namespace
 
-SendInputKeySink::SendInputKeySink(win32::IntegrityQuery integrity)
-    : integrity_(std::move(integrity)) {}
+SendInputKeySink::SendInputKeySink(win32::IntegrityQuery integrity, win32::TargetQuery target)
+    : integrity_(std::move(integrity)), target_(std::move(target)) {}
 
 bool SendInputKeySink::Begin() {
     problem_.clear();

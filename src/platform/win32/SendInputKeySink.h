@@ -3,7 +3,9 @@
 // code. Windows refuses input for a locked desktop (SendInput then accepts
 // fewer events than given, and the sink reports the failure) and silently
 // drops it for a program of higher integrity (an application run as
-// administrator), which Begin() finds out beforehand.
+// administrator), which Begin() finds out beforehand. Target() tells where
+// the next key would go: the foreground window, and whether it is this
+// program's own or a locked screen has the input.
 
 #include <windows.h>
 
@@ -12,6 +14,7 @@
 
 #include "KeySink.h"
 #include "win32/ForegroundIntegrity.h"
+#include "win32/ForegroundTarget.h"
 
 namespace vm4417 {
 
@@ -23,7 +26,8 @@ namespace vm4417 {
 // another one after the capture.
 class SendInputKeySink final : public KeySink {
 public:
-    explicit SendInputKeySink(win32::IntegrityQuery integrity = win32::ReadIntegrity);
+    explicit SendInputKeySink(win32::IntegrityQuery integrity = win32::ReadIntegrity,
+                              win32::TargetQuery target = win32::TargetReader());
 
     // False, with the reason in Problem(), when the foreground application
     // runs at a higher integrity level and would never receive the keys.
@@ -40,6 +44,7 @@ public:
     OperatorKeyboard Keyboard() override;
     bool SuspendLocks() override;
     void RestoreLocks() override;
+    KeyTarget Target() override { return win32::KeyTargetOf(target_()); }
 
 private:
     bool SendKey(WORD virtualKey, WORD scanCode, bool keyUp);
@@ -47,6 +52,7 @@ private:
     bool SendUnicode(wchar_t character, bool keyUp);
 
     win32::IntegrityQuery integrity_;
+    win32::TargetQuery target_;
     bool exact_ = false;
     HKL layout_ = nullptr;  // the target's layout, read at Begin()
     std::string problem_;

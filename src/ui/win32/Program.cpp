@@ -27,7 +27,9 @@ std::string ExecutablePath() {
 }
 
 Program::Program(const std::string& executablePath)
-    : logic_(MainWindowServices{form_, ports_, files_, clock_, keys_, sound_, EntropySeed(),
+    : keys_(win32::ReadIntegrity, win32::TargetReader(&sessionLock_)),
+      form_(sessionLock_),
+      logic_(MainWindowServices{form_, ports_, files_, clock_, keys_, sound_, EntropySeed(),
                                 ApplicationTitle(executablePath), [](const std::string& line) {
                                     WriteStandard(STD_ERROR_HANDLE, "vm4417: " + line + "\n");
                                 }}) {

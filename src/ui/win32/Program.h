@@ -9,6 +9,7 @@
 
 #include "MainWindow.h"
 #include "TForm1.h"
+#include "win32/ForegroundTarget.h"
 #include "win32/MessageBeepSound.h"
 #include "win32/SendInputKeySink.h"
 #include "win32/Win32Clock.h"
@@ -36,6 +37,8 @@ private:
     Win32SerialPorts ports_;
     Win32FileStore files_;
     Win32Clock clock_;
+    // The main window notes the session's lock; the keys look at it.
+    win32::SessionLock sessionLock_;
     SendInputKeySink keys_;
     MessageBeepSound sound_;
     TForm1 form_;

@@ -1,8 +1,10 @@
 #include "TForm1.h"
 
 #include <windowsx.h>
+#include <wtsapi32.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "MainWindow.h"
 #include "TForm2.h"
@@ -108,7 +110,8 @@ LRESULT CALLBACK CentreNewBox(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-TForm1::TForm1() : statusColour_(GetSysColor(COLOR_BTNFACE)) {
+TForm1::TForm1(win32::SessionLock& sessionLock)
+    : sessionLock_(sessionLock), statusColour_(GetSysColor(COLOR_BTNFACE)) {
     faceBrush_ = GetSysColorBrush(COLOR_BTNFACE);
     statusBrush_ = CreateSolidBrush(statusColour_);
 }
@@ -134,6 +137,7 @@ bool TForm1::Create(HINSTANCE instance) {
                               instance, this);
     if (window_ == nullptr) return false;
     systemDpi_ = static_cast<int>(GetDpiForWindow(window_));
+    sessionNotified_ = WTSRegisterSessionNotification(window_, NOTIFY_FOR_THIS_SESSION) != FALSE;
     BuildControls();
     SetZOrder();
     AddTips();
@@ -374,12 +378,8 @@ LRESULT TForm1::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
             return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         case WM_DPICHANGED: OnDpiChanged(wParam, *reinterpret_cast<const RECT*>(lParam)); return 0;
         case kStartupMessage: OnStartup(); return 0;
-        case WM_DESTROY:
-            KillTimer(window_, kTimer1Id);
-            KillTimer(window_, kTimer2Id);
-            window_ = nullptr;
-            PostQuitMessage(0);
-            return 0;
+        case WM_WTSSESSION_CHANGE: OnSessionChange(wParam); return 0;
+        case WM_DESTROY: OnDestroy(); return 0;
         default:
             // The close box ends the program without saving: the default
             // WM_CLOSE destroys the window.
@@ -419,6 +419,19 @@ void TForm1::StartupWhenActive() {
 }
 
 void TForm1::OnStartup() { logic_->FormActivate(); }
+
+void TForm1::OnSessionChange(WPARAM event) {
+    if (event == WTS_SESSION_LOCK) sessionLock_.Notify(true);
+    if (event == WTS_SESSION_UNLOCK) sessionLock_.Notify(false);
+}
+
+void TForm1::OnDestroy() {
+    if (std::exchange(sessionNotified_, false)) WTSUnRegisterSessionNotification(window_);
+    KillTimer(window_, kTimer1Id);
+    KillTimer(window_, kTimer2Id);
+    window_ = nullptr;
+    PostQuitMessage(0);
+}
 
 void TForm1::OnTimer(WPARAM id) {
     if (id == kTimer1Id && timer1On_) {

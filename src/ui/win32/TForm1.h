@@ -14,6 +14,7 @@
 #include "Form1Layout.h"
 #include "MainView.h"
 #include "RoutedWindow.h"
+#include "win32/ForegroundTarget.h"
 
 namespace vm4417 {
 class MainWindow;
@@ -23,7 +24,8 @@ namespace vm4417::ui {
 
 class TForm1 final : public MainView {
 public:
-    TForm1();
+    // The window tells `sessionLock` when the session is locked and unlocked.
+    explicit TForm1(win32::SessionLock& sessionLock);
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -89,6 +91,8 @@ private:
     LRESULT OnControlColour(HDC dc, HWND control);
     void OnDpiChanged(WPARAM wParam, const RECT& suggested);
     void OnStartup();
+    void OnSessionChange(WPARAM event);
+    void OnDestroy();
 
     void BuildControls();
     HWND MakeControl(const ControlEntry& entry);
@@ -108,6 +112,8 @@ private:
     Control ControlOf(HWND control) const;
 
     MainWindow* logic_ = nullptr;
+    win32::SessionLock& sessionLock_;
+    bool sessionNotified_ = false;  // registered for the session's notifications
     HINSTANCE instance_ = nullptr;
     HWND window_ = nullptr;
     HWND statusBar_ = nullptr;
