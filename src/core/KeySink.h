@@ -59,7 +59,8 @@ struct OperatorKeyboard {
 // empty part never stops a capture.
 struct KeyTarget {
     // The window that has the keyboard focus: an id that stays the same while
-    // the focus stays in that window.
+    // the focus stays in that window; 0 while no window has it (a focus that
+    // leaves the capture's window for none has moved too).
     std::optional<std::uint64_t> focus;
     // That window is one of this program's own (the main window, its message
     // boxes, the maker window).

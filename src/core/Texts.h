@@ -166,6 +166,30 @@ inline constexpr std::string_view kTypingAlwaysExact =
 inline constexpr std::string_view kTypingExactOption =
     "Přesné znaky: bez této volby rozhoduje o znacích rozložení klávesnice cílové aplikace "
     "(s českým dojdou číslice); s ní dojde kód stejně na každém rozložení.";
+// The report's last lines: where the keys go, what the program can tell
+// about it on the way in use, and what it does then.
+inline constexpr std::string_view kTargetOwnWindow =
+    "Kam jdou klávesy: je-li klávesnice v okně tohoto programu, kód se nenapíše (Enter by "
+    "stiskl jeho tlačítko) a zůstane v seznamu v okně.";
+inline constexpr std::string_view kTargetLockSeen = "Zamčenou obrazovku program pozná (";
+inline constexpr std::string_view kTargetLockSeenEnd =
+    "): kód pak nenapíše do pole pro heslo, jen do seznamu.";
+inline constexpr std::string_view kTargetLockByLogind = "logind";
+inline constexpr std::string_view kTargetLockByXServer =
+    "X server: xscreensaver, i3lock, slock a podobné zámky";
+inline constexpr std::string_view kTargetLockBySway = "sway: swaylock";
+inline constexpr std::string_view kTargetLockUnseen =
+    "Pozor: na této ploše program zamčenou obrazovku nepozná. Před zamčením obrazovky vypněte "
+    "„Kód čipu do klávesnice“, jinak se kód napíše do pole pro heslo a každý čip bude "
+    "neúspěšné přihlášení.";
+inline constexpr std::string_view kTargetFocusSeen =
+    "Přejde-li během psaní klávesnice do jiného okna, psaní se hned zastaví a záznam zůstane v "
+    "seznamu.";
+inline constexpr std::string_view kTargetFocusUnseen =
+    "Změnu okna během psaní program na této ploše nevidí: než kód dojde (asi půl vteřiny, s "
+    "pořadím a časem necelé dvě), neklikejte do jiného okna.";
+inline constexpr std::string_view kTargetResumes =
+    "Ukončí-li plocha psaní při zamčení obrazovky (GNOME), program je po odemčení obnoví sám.";
 
 // Typing through the RemoteDesktop portal (GNOME, KDE Plasma): what the
 // sink reports; the system's own words follow in parentheses where it gave any.

@@ -33,6 +33,7 @@ SessionLock::SessionLock(QDBusConnection bus, QObject* parent)
 
 void SessionLock::Start() {
     if (!bus_.isConnected()) return;
+    searching_ = true;
     const QString id = qEnvironmentVariable("XDG_SESSION_ID");
     if (id.isEmpty()) {
         FindSessionByProcess();
@@ -81,7 +82,10 @@ void SessionLock::FindGraphicalSession() {
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *w;
-        if (reply.isError()) return;  // no logind, or no session: nothing is seen
+        if (reply.isError()) {
+            searching_ = false;  // no logind, or no session: nothing is seen
+            return;
+        }
         QDBusMessage call = QDBusMessage::createMethodCall(kService, kManagerPath, kManager,
                                                            QStringLiteral("GetSession"));
         call << reply.value().variant().toString();
@@ -89,7 +93,11 @@ void SessionLock::FindGraphicalSession() {
         connect(next, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* n) {
             n->deleteLater();
             const QDBusPendingReply<QDBusObjectPath> session = *n;
-            if (!session.isError()) Follow(session.value().path());
+            if (session.isError()) {
+                searching_ = false;
+            } else {
+                Follow(session.value().path());
+            }
         });
     });
 }
@@ -110,7 +118,11 @@ void SessionLock::ReadHint() {
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *w;
-        if (!reply.isError()) Take(reply.value().variant().toBool());
+        if (reply.isError()) {
+            searching_ = false;
+        } else {
+            Take(reply.value().variant().toBool());
+        }
     });
 }
 
@@ -125,11 +137,20 @@ void SessionLock::OnPropertiesChanged(const QString& interface, const QVariantMa
 }
 
 void SessionLock::Take(bool locked) {
+    searching_ = false;
     const bool unlocked = locked_ == true && !locked;
     locked_ = locked;
     // Not from inside Locked(): the listener may set typing up, which must
     // wait until a capture in progress is over.
     if (unlocked && unlockListener_) QTimer::singleShot(0, this, [this] { unlockListener_(); });
+}
+
+bool SessionLock::WaitUntilKnown(std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (searching_ && std::chrono::steady_clock::now() < until) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return locked_.has_value();
 }
 
 std::optional<bool> SessionLock::Locked() {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -34,6 +35,9 @@ public:
     // keeps the event loop from running (the bus is read on a thread of
     // Qt's own, which queues them for this object).
     std::optional<bool> Locked();
+    // Runs the event loop until the hint is known, for at most `timeout`
+    // (for a report, never while the window runs). True when it is known.
+    bool WaitUntilKnown(std::chrono::milliseconds timeout);
 
     // Runs from the event loop after the session was unlocked (the hint went
     // from true to false).
@@ -55,6 +59,7 @@ private:
     QDBusConnection bus_;
     QString sessionPath_;
     std::optional<bool> locked_;
+    bool searching_ = false;  // the session or its hint is still being asked for
     std::function<void()> unlockListener_;
 };
 

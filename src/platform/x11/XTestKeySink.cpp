@@ -496,6 +496,7 @@ void XTestKeySink::LookAtFocus(Window focus) {
     connection.topLevel.reset();
     connection.ownWindow.reset();
     if (focus == None) {
+        connection.topLevel = 0;
         connection.ownWindow = false;
         return;
     }

@@ -1,8 +1,10 @@
 #include "DesktopTyping.h"
 
 #include <QGuiApplication>
+#include <chrono>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 #include "Texts.h"
 
@@ -126,6 +128,7 @@ void DesktopTyping::WriteReport(std::ostream& out) {
     out << text::kTypingListHeader << '\n';
     std::string chosen;
     std::optional<WayRole> chosenRole;
+    TypingWay* chosenWay = nullptr;
     for (const auto& candidate : selector_.CheckAll()) {
         std::string state(candidate.check.usable ? text::kPortUsable : text::kPortUnusable);
         if (candidate.check.usable) state += ": ";
@@ -135,13 +138,43 @@ void DesktopTyping::WriteReport(std::ostream& out) {
         out << PaddedColumns(Label(candidate.role), 33) << state << '\n';
         if (candidate.check.usable && !chosenRole) {
             chosenRole = candidate.role;
+            chosenWay = candidate.way;
             chosen = Label(candidate.role);
             if (onlyX) chosen += text::kTypingOnlyXNote;
         }
     }
     out << text::kTypingChosen << (chosen.empty() ? std::string(text::kTypingNone) : chosen)
         << '\n';
-    if (chosenRole) WriteKeyboardNotes(*chosenRole, out);
+    if (chosenRole) {
+        WriteKeyboardNotes(*chosenRole, out);
+        WriteTargetNotes(*chosenRole, *chosenWay, out);
+    }
+}
+
+// What the program can tell on the way in use about where the keys go: its
+// own window always (Qt, or the X server), a locked screen where logind, the
+// X server or sway show it, a focus moving mid-capture where the X server or
+// sway show it.
+void DesktopTyping::WriteTargetNotes(WayRole role, TypingWay& way, std::ostream& out) {
+    out << text::kTargetOwnWindow << '\n';
+    std::vector<std::string_view> lockSources;
+    if (sessionLock_.WaitUntilKnown(std::chrono::milliseconds{2000})) {
+        lockSources.push_back(text::kTargetLockByLogind);
+    }
+    const bool swaySeen = role == WayRole::VirtualKeyboard && way.Target().focus.has_value();
+    if (role == WayRole::XTest) lockSources.push_back(text::kTargetLockByXServer);
+    if (swaySeen) lockSources.push_back(text::kTargetLockBySway);
+    if (lockSources.empty()) {
+        out << text::kTargetLockUnseen << '\n';
+    } else {
+        out << text::kTargetLockSeen;
+        for (std::size_t i = 0; i < lockSources.size(); ++i)
+            out << (i > 0 ? "; " : "") << lockSources[i];
+        out << text::kTargetLockSeenEnd << '\n';
+    }
+    const bool focusSeen = role == WayRole::XTest || swaySeen;
+    out << (focusSeen ? text::kTargetFocusSeen : text::kTargetFocusUnseen) << '\n';
+    if (role == WayRole::Portal) out << text::kTargetResumes << '\n';
 }
 
 // What the operator's own keyboard does to a capture on the way in use, and

@@ -57,6 +57,7 @@ private:
     void TellOnlyXApplications();
     bool DesktopAsked() const;
     void WriteKeyboardNotes(WayRole role, std::ostream& out);
+    void WriteTargetNotes(WayRole role, TypingWay& way, std::ostream& out);
     void WriteUnseenKeys(std::ostream& out);
     void Tell(std::string_view status, const std::string& detail);
 
