@@ -124,8 +124,8 @@ private:
 // What Windows shows while the test's target window has the keyboard, except
 // that the window counts as another program's: it runs on a thread of this
 // one, where the sink would take it for the program's own window.
-win32::TargetReading ForeignTargetReading() {
-    win32::TargetReading reading = win32::ReadTarget();
+win32::TargetReading ForeignTargetReading(win32::TargetParts parts) {
+    win32::TargetReading reading = win32::ReadTarget(parts);
     reading.foregroundProcess = reading.ownProcess + 4;  // process ids go in fours
     return reading;
 }
@@ -399,7 +399,7 @@ struct TargetCase {
 };
 
 win32::TargetReading ReadingOf(const TargetCase& c) {
-    win32::TargetReading reading = ForeignTargetReading();
+    win32::TargetReading reading = ForeignTargetReading(win32::TargetParts::Whole);
     if (c.foreground == Foreground::Ours) reading.foregroundProcess = reading.ownProcess;
     if (c.foreground == Foreground::Unknown) reading = {nullptr, 0, reading.ownProcess, {}, {}};
     reading.inputDesktop = c.desktop;
@@ -429,7 +429,7 @@ TEST(SendInputTyping, NoKeyGoesToALockedScreenOrTheProgramsOwnWindow) {
          {L"Default"},
          false,
          text::kFocusInOwnWindow},
-        {"nothing readable", Foreground::Unknown, {}, std::nullopt, {}},
+        {"no window in front, nothing else readable", Foreground::Unknown, {}, std::nullopt, {}},
     };
     TargetApplication target;
     ASSERT_TRUE(target.HasFocus());
@@ -438,7 +438,8 @@ TEST(SendInputTyping, NoKeyGoesToALockedScreenOrTheProgramsOwnWindow) {
     for (const TargetCase& c : cases) {
         target.Clear();
         const int pressesBefore = target.TypingKeyPresses();
-        SendInputKeySink keys(win32::ReadIntegrity, [&c] { return ReadingOf(c); });
+        SendInputKeySink keys(win32::ReadIntegrity,
+                              [&c](win32::TargetParts) { return ReadingOf(c); });
         const TypingOutcome outcome = TypeCapture(keys, clock, kShortCapture);
         EXPECT_EQ(outcome.problem, c.problem) << c.name;
         EXPECT_EQ(outcome.typed, c.problem.empty()) << c.name;
@@ -452,28 +453,51 @@ TEST(SendInputTyping, NoKeyGoesToALockedScreenOrTheProgramsOwnWindow) {
     ExpectNoModifierDown();
 }
 
-// The operator brings another window to the front while a capture is typed:
-// the rest of it, the Enter included, goes nowhere, and no key stays down.
+struct ChangeCase {
+    const char* name;
+    HWND foreground;         // in front from the seventh look on
+    const wchar_t* desktop;  // the input desktop from then on
+    std::string_view problem;
+};
+
+// The operator brings another window to the front while a capture is typed,
+// or the session locks: the rest of it, the Enter included, goes nowhere, and
+// no key stays down. The input desktop is read at the first look and again
+// only once another window (or none) is in front, which is how a lock shows
+// itself; it is then told as a lock.
 TEST(SendInputTyping, AWindowChangeDuringACaptureStopsItWithNoKeyLeftDown) {
+    const ChangeCase cases[] = {
+        {"another window", GetDesktopWindow(), L"Default", text::kFocusMovedWhileTyping},
+        {"the lock screen", nullptr, L"Winlogon", text::kSessionLocked},
+    };
     TargetApplication target;
     ASSERT_TRUE(target.HasFocus());
-    int looks = 0;
-    SendInputKeySink keys(win32::ReadIntegrity, [&looks] {
-        win32::TargetReading reading = ForeignTargetReading();
-        if (++looks > 6) reading.foreground = GetDesktopWindow();
-        return reading;
-    });
     Win32Clock clock;
     const std::string code = "ABCDEF";
-    const TypingOutcome outcome = TypeCapture(keys, clock, {1, "", code, false, false});
-    EXPECT_FALSE(outcome.typed);
-    EXPECT_EQ(outcome.problem, text::kFocusMovedWhileTyping);
-    const std::string typed = target.TextAfterDelivery();
-    EXPECT_FALSE(typed.empty());
-    EXPECT_LT(typed.size(), code.size());
-    EXPECT_TRUE(code.starts_with(typed)) << typed;
-    ExpectNoModifierDown();
-    for (const char key : code) EXPECT_FALSE(IsDown(key)) << key;
+    for (const ChangeCase& c : cases) {
+        target.Clear();
+        int looks = 0;
+        int wholeReadings = 0;
+        SendInputKeySink keys(win32::ReadIntegrity, [&](win32::TargetParts parts) {
+            win32::TargetReading reading = ForeignTargetReading(parts);
+            if (parts == win32::TargetParts::Whole) ++wholeReadings;
+            if (++looks > 6) {
+                reading.foreground = c.foreground;
+                if (parts == win32::TargetParts::Whole) reading.inputDesktop = {c.desktop};
+            }
+            return reading;
+        });
+        const TypingOutcome outcome = TypeCapture(keys, clock, {1, "", code, false, false});
+        EXPECT_FALSE(outcome.typed) << c.name;
+        EXPECT_EQ(outcome.problem, c.problem) << c.name;
+        EXPECT_EQ(wholeReadings, 2) << c.name;
+        const std::string typed = target.TextAfterDelivery();
+        EXPECT_FALSE(typed.empty()) << c.name;
+        EXPECT_LT(typed.size(), code.size()) << c.name;
+        EXPECT_TRUE(code.starts_with(typed)) << c.name << ": " << typed;
+        ExpectNoModifierDown();
+        for (const char key : code) EXPECT_FALSE(IsDown(key)) << c.name << ": " << key;
+    }
 }
 
 }  // namespace

@@ -41,23 +41,45 @@ std::optional<bool> SessionLock::Locked() const {
     return state == kLocked;
 }
 
-TargetReading ReadTarget(const SessionLock* notifications) {
+TargetReading ReadTarget(TargetParts parts, const SessionLock* notifications) {
     TargetReading reading;
     reading.foreground = GetForegroundWindow();
-    reading.foregroundProcess = ProcessOf(reading.foreground);
     reading.ownProcess = GetCurrentProcessId();
-    reading.inputDesktop = ReadInputDesktop();
+    if (parts == TargetParts::Whole) {
+        reading.foregroundProcess = ProcessOf(reading.foreground);
+        reading.inputDesktop = ReadInputDesktop();
+    }
     if (notifications != nullptr) reading.notifiedLock = notifications->Locked();
     return reading;
 }
 
 TargetQuery TargetReader(const SessionLock* notifications) {
-    return [notifications] { return ReadTarget(notifications); };
+    return [notifications](TargetParts parts) { return ReadTarget(parts, notifications); };
+}
+
+std::optional<TargetReading> Completed(const TargetReading& quick, const TargetReading& whole) {
+    if (quick.foreground != whole.foreground) return std::nullopt;
+    TargetReading reading = quick;
+    reading.foregroundProcess = whole.foregroundProcess;
+    reading.inputDesktop = whole.inputDesktop;
+    return reading;
+}
+
+TargetReading TargetLooks::Look() {
+    if (whole_) {
+        if (std::optional<TargetReading> reading = Completed(query_(TargetParts::Quick), *whole_)) {
+            return *reading;
+        }
+    }
+    whole_ = query_(TargetParts::Whole);
+    return *whole_;
 }
 
 KeyTarget KeyTargetOf(const TargetReading& reading) {
     KeyTarget target;
-    if (reading.foreground != nullptr) {
+    if (reading.foreground == nullptr) {
+        target.focus = 0;
+    } else {
         target.focus = reinterpret_cast<std::uintptr_t>(reading.foreground);
         if (reading.foregroundProcess != 0) {
             target.ownWindow = reading.foregroundProcess == reading.ownProcess;

@@ -84,10 +84,11 @@ std::vector<WORD> ChordModifiers(BYTE shiftState) {
 }  // namespace
 
 SendInputKeySink::SendInputKeySink(win32::IntegrityQuery integrity, win32::TargetQuery target)
-    : integrity_(std::move(integrity)), target_(std::move(target)) {}
+    : integrity_(std::move(integrity)), looks_(std::move(target)) {}
 
 bool SendInputKeySink::Begin() {
     problem_.clear();
+    looks_.Restart();
     if (exact_) layout_ = TargetLayout();
     if (win32::TargetAboveUs(integrity_())) {
         problem_ = text::kTargetElevated;

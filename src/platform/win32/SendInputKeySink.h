@@ -5,7 +5,11 @@
 // drops it for a program of higher integrity (an application run as
 // administrator), which Begin() finds out beforehand. Target() tells where
 // the next key would go: the foreground window, and whether it is this
-// program's own or a locked screen has the input.
+// program's own or a locked screen has the input. It is asked before every
+// key-down, so only its first look after Begin() reads everything (the
+// foreground window's process and the input desktop too); later looks read
+// the foreground window and the notified lock, and everything again when
+// another window (or none) is in front (see win32::TargetLooks).
 
 #include <windows.h>
 
@@ -44,7 +48,7 @@ public:
     OperatorKeyboard Keyboard() override;
     bool SuspendLocks() override;
     void RestoreLocks() override;
-    KeyTarget Target() override { return win32::KeyTargetOf(target_()); }
+    KeyTarget Target() override { return win32::KeyTargetOf(looks_.Look()); }
 
 private:
     bool SendKey(WORD virtualKey, WORD scanCode, bool keyUp);
@@ -52,7 +56,7 @@ private:
     bool SendUnicode(wchar_t character, bool keyUp);
 
     win32::IntegrityQuery integrity_;
-    win32::TargetQuery target_;
+    win32::TargetLooks looks_;
     bool exact_ = false;
     HKL layout_ = nullptr;  // the target's layout, read at Begin()
     std::string problem_;
