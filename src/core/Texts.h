@@ -76,6 +76,14 @@ inline constexpr std::string_view kFocusMovedWhileTyping =
     "během psaní se změnilo okno s klávesnicí; začátek záznamu dostalo předchozí okno";
 inline constexpr std::string_view kFocusMovedBeforeTyping =
     "okno s klávesnicí se změnilo dřív, než se začalo psát";
+// Typing through the X server could not begin.
+inline constexpr std::string_view kXServerUnreachable = "nelze se připojit k X serveru";
+inline constexpr std::string_view kXTestMissing = "X server nenabízí rozšíření XTest";
+inline constexpr std::string_view kXKeyboardUnreadable = "mapu klávesnice X serveru nelze přečíst";
+inline constexpr std::string_view kLayoutLacksKey = "rozložení klávesnice nemá klávesu „";
+inline constexpr std::string_view kLayoutLacksKeyEnd = "“; pomůže volba „Přesné znaky“";
+inline constexpr std::string_view kSpaceBarName = "mezerník";
+inline constexpr std::string_view kKeypadMinusName = "- na numerické klávesnici";
 // A way of typing that the desktop ended is being set up again.
 inline constexpr std::string_view kTypingResuming = "psaní do klávesnice se obnovuje";
 inline constexpr std::string_view kUntypableCode = "kód obsahuje znak, který nelze napsat";

@@ -1,6 +1,7 @@
 #include "XTestKeySink.h"
 
 #include "KeyLevels.h"
+#include "Texts.h"
 #include "typing/ShiftedKeysyms.h"
 
 #include <X11/XKBlib.h>
@@ -167,6 +168,17 @@ void WatchMapChanges(Display* display, int& xkbEventType) {
 // locker's window is looked for again only when something there changed.
 void WatchRoot(Display* display) {
     XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask | SubstructureNotifyMask);
+}
+
+// The key of a virtual-key code as the operator knows it.
+std::string KeyName(std::uint8_t virtualKey) {
+    switch (virtualKey) {
+        case vk::Return: return "Enter";
+        case vk::Shift: return "Shift";
+        case vk::Space: return std::string(text::kSpaceBarName);
+        case vk::Subtract: return std::string(text::kKeypadMinusName);
+        default: return std::string(1, static_cast<char>(virtualKey));
+    }
 }
 
 // What the events taken in since the last look tell.
@@ -398,9 +410,13 @@ bool XTestKeySink::Begin() {
     }
     if (connection_ && connection_->link.broken) Disconnect();
 
+    problem_.clear();
     if (!connection_) {
         Display* display = XOpenDisplay(displayName_.empty() ? nullptr : displayName_.c_str());
-        if (display == nullptr) return false;
+        if (display == nullptr) {
+            problem_ = text::kXServerUnreachable;
+            return false;
+        }
         connection_ = std::make_unique<Connection>();
         connection_->link.display = display;
         XSetIOErrorExitHandler(display, OnConnectionLost, &connection_->link);
@@ -415,6 +431,7 @@ bool XTestKeySink::Begin() {
             connection_->screensaverLock = XInternAtom(display, "LOCK", False);
         }
         if (!hasXTest || connection_->link.broken) {
+            problem_ = hasXTest ? text::kXServerUnreachable : text::kXTestMissing;
             XCloseDisplay(display);
             connection_.reset();
             return false;
@@ -433,19 +450,27 @@ bool XTestKeySink::Begin() {
     if (exact_) {
         // The operator may have switched the layout since the last capture.
         connection.levels = KeyLevels::Read(connection.link.display);
-        if (!connection.levels) return false;
+        if (!connection.levels) {
+            problem_ = text::kXKeyboardUnreadable;
+            return false;
+        }
     }
-    bool complete = true;
+    std::optional<std::uint8_t> missing;
     for (std::size_t virtualKey = 0; virtualKey < connection.keycodes.size(); ++virtualKey) {
         const auto keysym = KeysymFor(static_cast<std::uint8_t>(virtualKey));
         KeyCode& keycode = connection.keycodes[virtualKey];
         keycode = keysym ? XKeysymToKeycode(connection.link.display, *keysym) : 0;
-        if (keysym && keycode == 0) complete = false;
+        if (keysym && keycode == 0 && !missing) missing = static_cast<std::uint8_t>(virtualKey);
     }
     // By character, only Shift must be there; the rest is found or put on
     // a spare key as it comes.
-    if (exact_) complete = connection.keycodes[vk::Shift] != 0;
-    return complete && !connection.link.broken;
+    if (exact_ && missing != vk::Shift) missing.reset();
+    if (missing) {
+        problem_ = std::string(text::kLayoutLacksKey) + KeyName(*missing) +
+                   std::string(text::kLayoutLacksKeyEnd);
+    }
+    if (connection.link.broken) problem_ = text::kXServerUnreachable;
+    return problem_.empty();
 }
 
 // The focused window is watched for losing the focus, so that while it keeps

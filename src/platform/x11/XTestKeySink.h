@@ -65,8 +65,9 @@ public:
     // until the next Begin() (or the end of the connection), which takes it
     // off again.
     void SetExactCharacters(bool exact) override { exact_ = exact; }
-    // The keyboard error says it all: no display, no XTest, a missing key.
-    std::string Problem() const override { return {}; }
+    // Why the last Begin() failed: no X server, no XTest, a key the layout
+    // lacks (and that "Přesné znaky" would do without).
+    std::string Problem() const override { return problem_; }
     // Ready at once: nothing to settle.
     std::chrono::milliseconds SettlingFor() override { return std::chrono::milliseconds{0}; }
     // Nothing seen without a connection or without XKB on the server.
@@ -100,6 +101,7 @@ private:
     std::string displayName_;
     std::unique_ptr<Connection> connection_;
     unsigned int suspendedLocks_ = 0;  // modifier masks SuspendLocks() unlocked
+    std::string problem_;
     bool exact_ = false;
 };
 
