@@ -24,7 +24,8 @@ x11_begin() {
         [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break
     done
     session_env DISPLAY=":$n"
-    spawn xvfb Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp
+    # -noreset: a layout set with setxkbmap stays when the last client goes.
+    spawn xvfb Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset
     wait_for 10 as_user xdpyinfo >/dev/null || { echo "Xvfb did not start" >&2; return 1; }
     as_user setxkbmap "$layout" || return 1
     spawn openbox openbox --sm-disable
@@ -33,10 +34,25 @@ x11_begin() {
 }
 
 start_probe() {
-    local name=$1
+    local name=$1 window
     shift
     spawn "$name" stdbuf -oL "$BUILD/x-key-probe" --name "$name" "$@"
     wait_for 10 grep -q " ready " "$S/$name.log" || { echo "probe $name did not start" >&2; return 1; }
+    # openbox says it runs before it manages the windows mapped meanwhile; a
+    # window it missed is shown again, so that it can be given the focus.
+    window=$(window_of "$name")
+    if ! wait_for 3 managed "$window"; then
+        as_user xdotool windowunmap --sync "$window"
+        as_user xdotool windowmap --sync "$window"
+        wait_for 5 managed "$window" || { echo "openbox does not manage $name" >&2; return 1; }
+    fi
+}
+
+# The window manager has put the window in a frame of its own.
+managed() {
+    local parent
+    parent=$(as_user xwininfo -id "$1" -tree | awk '/Parent window id:/ { print $4 }')
+    [[ -n $parent && $parent != "$(as_user xwininfo -root | awk '/Window id:/ { print $4 }')" ]]
 }
 
 window_of() { as_user xdotool search --name "^$1\$" | head -1; }
@@ -46,7 +62,10 @@ has_focus() { [[ $(as_user xdotool getwindowfocus) == "$1" ]]; }
 
 activate() {
     as_user xdotool windowactivate "$1" 2>/dev/null
-    wait_for 5 has_focus "$1"
+    wait_for 5 has_focus "$1" && return 0
+    echo "activate $1: the focus is on $(as_user xdotool getwindowfocus 2>&1)" \
+        "($(as_user xdotool getwindowfocus getwindowname 2>&1)); windows: $(as_user xdotool search --name . 2>&1 | tr '\n' ' ')" >&2
+    return 1
 }
 
 click_at() { as_user xdotool mousemove --window "$1" "$2" "$3" click 1; }
