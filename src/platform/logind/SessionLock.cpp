@@ -24,6 +24,13 @@ const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kAutoSession = QStringLiteral("/org/freedesktop/login1/session/auto");
 constexpr int kCallTimeoutMs = 5000;
 
+template <typename Argument>
+QDBusMessage ManagerCall(const QString& method, const Argument& argument) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kManagerPath, kManager, method);
+    call << argument;
+    return call;
+}
+
 }  // namespace
 
 SessionLock::SessionLock(QObject* parent) : SessionLock(QDBusConnection::systemBus(), parent) {}
@@ -39,67 +46,60 @@ void SessionLock::Start() {
         FindSessionByProcess();
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kManagerPath, kManager,
-                                                       QStringLiteral("GetSession"));
-    call << id;
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<QDBusObjectPath> reply = *w;
-        if (reply.isError()) {
-            FindSessionByProcess();
-        } else {
-            Follow(reply.value().path());
-        }
-    });
+    AskForSession(ManagerCall(QStringLiteral("GetSession"), id),
+                  [this] { FindSessionByProcess(); });
 }
 
 // A program started from a terminal or the desktop's launcher runs in the
 // session's own scope.
 void SessionLock::FindSessionByProcess() {
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kManagerPath, kManager,
-                                                       QStringLiteral("GetSessionByPID"));
-    call << static_cast<uint>(getpid());
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<QDBusObjectPath> reply = *w;
-        if (reply.isError()) {
-            FindGraphicalSession();
-        } else {
-            Follow(reply.value().path());
-        }
-    });
+    AskForSession(ManagerCall(QStringLiteral("GetSessionByPID"), static_cast<uint>(getpid())),
+                  [this] { FindGraphicalSession(); });
 }
 
 // Desktops that start applications as services of the user's own manager
 // (GNOME) leave them outside any session: the user's graphical one is meant.
 void SessionLock::FindGraphicalSession() {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kAutoSession, kProperties, QStringLiteral("Get"));
-    call << kSession << QStringLiteral("Id");
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<QDBusVariant> reply = *w;
-        if (reply.isError()) {
-            searching_ = false;  // no logind, or no session: nothing is seen
-            return;
-        }
-        QDBusMessage call = QDBusMessage::createMethodCall(kService, kManagerPath, kManager,
-                                                           QStringLiteral("GetSession"));
-        call << reply.value().variant().toString();
-        auto* next = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
-        connect(next, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* n) {
-            n->deleteLater();
-            const QDBusPendingReply<QDBusObjectPath> session = *n;
-            if (session.isError()) {
-                searching_ = false;
-            } else {
-                Follow(session.value().path());
-            }
-        });
+    AskForProperty(kAutoSession, QStringLiteral("Id"), [this](const QVariant& id) {
+        AskForSession(ManagerCall(QStringLiteral("GetSession"), id.toString()),
+                      [this] { searching_ = false; });
     });
+}
+
+// Calls a method of logind's manager that answers with a session's path, and
+// follows that session; `otherwise` runs when there is none.
+void SessionLock::AskForSession(const QDBusMessage& call, std::function<void()> otherwise) {
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, otherwise = std::move(otherwise)](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusPendingReply<QDBusObjectPath> reply = *w;
+                if (!reply.isError()) {
+                    Follow(reply.value().path());
+                    return;
+                }
+                otherwise();
+            });
+}
+
+// Reads one property of a session; nothing more happens when it cannot be
+// read (no logind, or no session: nothing is seen).
+void SessionLock::AskForProperty(const QString& sessionPath, const QString& name,
+                                 std::function<void(const QVariant&)> then) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, sessionPath, kProperties, QStringLiteral("Get"));
+    call << kSession << name;
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, then = std::move(then)](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusPendingReply<QDBusVariant> reply = *w;
+                if (reply.isError()) {
+                    searching_ = false;
+                    return;
+                }
+                then(reply.value().variant());
+            });
 }
 
 // Listening first, then reading: a change between the two is not missed.
@@ -111,19 +111,8 @@ void SessionLock::Follow(const QString& sessionPath) {
 }
 
 void SessionLock::ReadHint() {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, sessionPath_, kProperties, QStringLiteral("Get"));
-    call << kSession << QStringLiteral("LockedHint");
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<QDBusVariant> reply = *w;
-        if (reply.isError()) {
-            searching_ = false;
-        } else {
-            Take(reply.value().variant().toBool());
-        }
-    });
+    AskForProperty(sessionPath_, QStringLiteral("LockedHint"),
+                   [this](const QVariant& locked) { Take(locked.toBool()); });
 }
 
 void SessionLock::OnPropertiesChanged(const QString& interface, const QVariantMap& changed,

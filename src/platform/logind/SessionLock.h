@@ -6,9 +6,11 @@
 // here.
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QVariantMap>
 #include <chrono>
 #include <functional>
@@ -52,6 +54,9 @@ private Q_SLOTS:
 private:
     void FindSessionByProcess();
     void FindGraphicalSession();
+    void AskForSession(const QDBusMessage& call, std::function<void()> otherwise);
+    void AskForProperty(const QString& sessionPath, const QString& name,
+                        std::function<void(const QVariant&)> then);
     void Follow(const QString& sessionPath);
     void ReadHint();
     void Take(bool locked);
