@@ -228,25 +228,33 @@ Arrived TakeEvents(LinkState& link, int xkbEventType, Atom screensaverStatus) {
     return arrived;
 }
 
+// The first 32-bit item of a window's property of the given type; nothing
+// when the window has no such property.
+std::optional<unsigned long> FirstItem(Display* display, Window window, Atom property, Atom type) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, property, 0, 1, False, type, &actualType, &format,
+                           &count, &after, &data) != Success) {
+        return std::nullopt;
+    }
+    const bool found = data != nullptr && actualType == type && format == 32 && count == 1;
+    // Xlib hands 32-bit items as longs.
+    const unsigned long item = found ? *reinterpret_cast<unsigned long*>(data) : 0;
+    if (data != nullptr) XFree(data);
+    if (!found) return std::nullopt;
+    return item;
+}
+
 // Whether `window` is a top-level window of this process: its _NET_WM_PID is
 // ours, and its WM_CLIENT_MACHINE, where set, is this host (a client of
 // another host may have the same process id). Nothing when the window does
 // not say.
 std::optional<bool> OwnedByThisProcess(Display* display, Window window, Atom netWmPid) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, netWmPid, 0, 1, False, XA_CARDINAL, &type, &format,
-                           &count, &after, &data) != Success) {
-        return std::nullopt;
-    }
-    const bool found = data != nullptr && type == XA_CARDINAL && format == 32 && count == 1;
-    // Xlib hands 32-bit items as longs.
-    const unsigned long pid = found ? *reinterpret_cast<unsigned long*>(data) : 0;
-    if (data != nullptr) XFree(data);
-    if (!found) return std::nullopt;
-    if (pid != static_cast<unsigned long>(getpid())) return false;
+    const auto pid = FirstItem(display, window, netWmPid, XA_CARDINAL);
+    if (!pid) return std::nullopt;
+    if (*pid != static_cast<unsigned long>(getpid())) return false;
     XTextProperty machine{};
     if (!XGetWMClientMachine(display, window, &machine) || machine.value == nullptr) return true;
     char host[256] = {};
@@ -260,18 +268,7 @@ std::optional<bool> OwnedByThisProcess(Display* display, Window window, Atom net
 // xscreensaver keeps its state in a property of the root window whose first
 // item is the atom LOCK while the screen is locked.
 bool ScreensaverLocked(Display* display, Atom status, Atom lock) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), status, 0, 1, False, XA_INTEGER,
-                           &type, &format, &count, &after, &data) != Success) {
-        return false;
-    }
-    const bool locked = data != nullptr && format == 32 && count == 1 &&
-                        *reinterpret_cast<unsigned long*>(data) == lock;
-    if (data != nullptr) XFree(data);
-    return locked;
+    return FirstItem(display, DefaultRootWindow(display), status, XA_INTEGER) == lock;
 }
 
 struct RootChild {
