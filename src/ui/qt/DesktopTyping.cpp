@@ -54,7 +54,10 @@ DesktopTyping::DesktopTyping(std::ostream& err)
 DesktopTyping::DesktopTyping(std::ostream& err, const TypingSession& session)
     : err_(err),
       portal_(PortalPlace{PortalTokenFile(), session.desktop}),
-      selector_(session, {xtest_, virtualKeyboard_, portal_}) {
+      selector_(session, {xtest_, virtualKeyboard_, portal_}),
+      // An offscreen window never has the desktop's keyboard.
+      windowsOnDesktop_(QGuiApplication::platformName() != QStringLiteral("offscreen") &&
+                        QGuiApplication::platformName() != QStringLiteral("minimal")) {
     selector_.SetStatusListener([this] { OnStatusChange(); });
     selector_.SetTargetSigns([this] { return DesktopSigns(); });
     sessionLock_.SetUnlockListener([this] { selector_.Unlocked(); });
@@ -62,13 +65,10 @@ DesktopTyping::DesktopTyping(std::ostream& err, const TypingSession& session)
 }
 
 // Qt knows which of its windows has the focus, message boxes and the maker
-// window included; an offscreen window never has the desktop's keyboard.
+// window included. Asked before every key.
 KeyTarget DesktopTyping::DesktopSigns() {
     std::optional<bool> ownWindow;
-    const QString platform = QGuiApplication::platformName();
-    if (platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal")) {
-        ownWindow = QGuiApplication::focusWindow() != nullptr;
-    }
+    if (windowsOnDesktop_) ownWindow = QGuiApplication::focusWindow() != nullptr;
     return {std::nullopt, ownWindow, sessionLock_.Locked()};
 }
 

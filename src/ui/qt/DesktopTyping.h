@@ -67,6 +67,9 @@ private:
     PortalKeySink portal_;
     TypingSelector selector_;
     SessionLock sessionLock_;
+    // The program's windows are on the desktop (not offscreen), so Qt's
+    // focus tells whether one of them has the keyboard.
+    bool windowsOnDesktop_;
     WayState lastState_ = WayState::Idle;
     std::function<void(const std::string&)> noticeListener_;
 };
