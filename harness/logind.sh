@@ -11,6 +11,8 @@
 LOGIND_SESSION=c7
 
 logind_begin() {
+    needs_python dbusmock:python3-dbusmock
+    needs gdbus:libglib2.0-bin
     spawn systembus dbus-daemon --session --nofork --nopidfile --address="unix:path=$S/system_bus"
     wait_for 10 test -S "$S/system_bus" || { echo "no system bus" >&2; return 1; }
     LOGIND_ENV=(DBUS_SYSTEM_BUS_ADDRESS="unix:path=$S/system_bus" XDG_SESSION_ID=$LOGIND_SESSION)

@@ -5,6 +5,11 @@
 # session bus in a fresh folder. Nothing here talks to a real session: the
 # caller starts compositors headless only.
 #
+#   needs PROGRAM:PACKAGE...
+#                           ends the scenario with one line naming the Debian
+#                           package of each program it runs that is missing
+#   needs_python MODULE:PACKAGE...
+#                           the same for a module of Debian's python3
 #   session_begin USER      folder $S, runtime dir, bus; cleanup on exit
 #   as_user CMD...          runs CMD as USER in the session's environment
 #   spawn NAME CMD...       the same in the background, output in $S/NAME.log
@@ -24,8 +29,33 @@
 SESSION_USER=
 S=
 
+needs() {
+    local pair missing=()
+    for pair in "$@"; do
+        command -v "${pair%%:*}" >/dev/null || missing+=("${pair%%:*} (Debian package ${pair#*:})")
+    done
+    _report_missing "${missing[@]}"
+}
+
+needs_python() {
+    local pair missing=()
+    for pair in "$@"; do
+        /usr/bin/python3 -c "import ${pair%%:*}" 2>/dev/null ||
+            missing+=("python3's ${pair%%:*} (Debian package ${pair#*:})")
+    done
+    _report_missing "${missing[@]}"
+}
+
+_report_missing() {
+    (($# == 0)) && return 0
+    local IFS=,
+    echo "$(basename "$0"): not installed: $*; scripts/install-deps installs what scripts/packages.txt lists" >&2
+    exit 1
+}
+
 session_begin() {
     SESSION_USER=$1
+    needs dbus-daemon:dbus setpriv:util-linux
     if ! id -u "$SESSION_USER" >/dev/null 2>&1; then
         useradd --system --no-create-home --home-dir /nonexistent \
             --shell /usr/sbin/nologin "$SESSION_USER"

@@ -18,6 +18,9 @@ GNOME_SOCKET=wl-gnome
 gnome_begin() {
     local user=$1 build=$2 here
     here=$(dirname "${BASH_SOURCE[0]}")
+    needs mutter:mutter /usr/libexec/xdg-desktop-portal:xdg-desktop-portal \
+        /usr/libexec/xdg-desktop-portal-gnome:xdg-desktop-portal-gnome gdbus:libglib2.0-bin
+    needs_python dbusmock:python3-dbusmock dbus:python3-dbus
     session_begin "$user" || return 1
     session_env XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=$GNOME_SOCKET
     spawn mutter mutter --headless --wayland --no-x11 --wayland-display=$GNOME_SOCKET \

@@ -20,6 +20,10 @@ KDE_SOCKET=wl-kde
 
 kde_begin() {
     local user=$1 build=$2
+    needs kwin_wayland:kwin-wayland Xwayland:xwayland \
+        /usr/libexec/xdg-desktop-portal:xdg-desktop-portal \
+        /usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde:xdg-desktop-portal-kde
+    needs_python dbus:python3-dbus
     session_begin "$user" || return 1
     # The installed kwin_wayland carries a file capability (cap_sys_resource)
     # that a container may refuse to grant at exec; a copy has none. The

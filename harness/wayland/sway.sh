@@ -14,6 +14,7 @@
 
 sway_begin() {
     local xdisplay
+    needs sway:sway swaymsg:sway Xwayland:xwayland
     session_begin "$1" || return 1
     printf 'input * xkb_layout cz\nxwayland enable\n' >"$S/sway.conf"
     session_env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1

@@ -19,6 +19,8 @@
 
 x11_begin() {
     local user=$1 layout=$2 n
+    needs Xvfb:xvfb xdpyinfo:x11-utils xprop:x11-utils xwininfo:x11-utils \
+        setxkbmap:x11-xkb-utils openbox:openbox xdotool:xdotool xinput:xinput
     session_begin "$user" || return 1
     for n in $(seq 90 199); do
         [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break
