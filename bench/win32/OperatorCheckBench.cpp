@@ -165,7 +165,7 @@ void TenTimes(const std::function<void()>& call) {
 
 // Every call of a look at where the keys go, one by one.
 void ReportCallsOfALook(int repeats, HWND foreign) {
-    vm4417::win32::SessionLock notifications;
+    vm4417::win32::LockNotifications notifications;
     notifications.Notify(false);
     volatile std::uintptr_t sink = 0;  // keeps the results from being optimised away
     ReportTogether(

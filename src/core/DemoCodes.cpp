@@ -4,6 +4,11 @@
 
 namespace vm4417 {
 
+std::uint64_t EntropySeed() {
+    std::random_device entropy;
+    return (std::uint64_t{entropy()} << 32) | entropy();
+}
+
 std::string DemoCodes::Next() {
     char text[9];
     std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(draw_(engine_)));

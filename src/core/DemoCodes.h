@@ -26,4 +26,8 @@ private:
     std::uniform_int_distribution<std::uint32_t> draw_{0, kLargest};
 };
 
+// 64 bits from the standard library's entropy source (the system's), to
+// seed the demo codes once per run.
+std::uint64_t EntropySeed();
+
 }  // namespace vm4417

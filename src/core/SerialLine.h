@@ -1,6 +1,6 @@
 #pragma once
 // The serial line to the reader, as a raw byte transport. The protocol on top
-// of it lives in Drv232; backends (termios, later Win32) implement this.
+// of it lives in Drv232; backends (termios, Win32) implement this.
 
 #include <chrono>
 #include <cstddef>

@@ -116,8 +116,8 @@ protected:
             Sleep(20);
         }
     }
-    win32::SessionLock sessionLock_;
-    TForm1 form_{sessionLock_};
+    win32::LockNotifications lockNotifications_;
+    TForm1 form_{lockNotifications_};
 };
 
 // The scale in use is the system's (with-dpi sets it), or the largest at

@@ -35,13 +35,7 @@ std::optional<bool> DesktopLocked(const InputDesktop& desktop) {
 
 }  // namespace
 
-std::optional<bool> SessionLock::Locked() const {
-    const int state = state_.load();
-    if (state == kUnknown) return std::nullopt;
-    return state == kLocked;
-}
-
-TargetReading ReadTarget(TargetParts parts, const SessionLock* notifications) {
+TargetReading ReadTarget(TargetParts parts, const LockNotifications* notifications) {
     TargetReading reading;
     reading.foreground = GetForegroundWindow();
     reading.ownProcess = GetCurrentProcessId();
@@ -53,7 +47,7 @@ TargetReading ReadTarget(TargetParts parts, const SessionLock* notifications) {
     return reading;
 }
 
-TargetQuery TargetReader(const SessionLock* notifications) {
+TargetQuery TargetReader(const LockNotifications* notifications) {
     return [notifications](TargetParts parts) { return ReadTarget(parts, notifications); };
 }
 

@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -16,23 +15,9 @@
 #include <utility>
 
 #include "KeySink.h"
+#include "win32/LockNotifications.h"
 
 namespace vm4417::win32 {
-
-// The session's lock as its notifications (WM_WTSSESSION_CHANGE) tell it:
-// the main window writes it, the key sink reads it. Unknown until the first
-// notification.
-class SessionLock {
-public:
-    void Notify(bool locked) { state_.store(locked ? kLocked : kUnlocked); }
-    std::optional<bool> Locked() const;
-
-private:
-    static constexpr int kUnknown = -1;
-    static constexpr int kUnlocked = 0;
-    static constexpr int kLocked = 1;
-    std::atomic<int> state_{kUnknown};
-};
 
 // The desktop that receives the input now.
 struct InputDesktop {
@@ -59,11 +44,11 @@ struct TargetReading {
 enum class TargetParts { Quick, Whole };
 
 // Reads the system; the notifications' lock when given.
-TargetReading ReadTarget(TargetParts parts, const SessionLock* notifications = nullptr);
+TargetReading ReadTarget(TargetParts parts, const LockNotifications* notifications = nullptr);
 
 // The readings a sink takes; tests hand in fakes.
 using TargetQuery = std::function<TargetReading(TargetParts)>;
-TargetQuery TargetReader(const SessionLock* notifications = nullptr);
+TargetQuery TargetReader(const LockNotifications* notifications = nullptr);
 
 // A quick reading completed by an earlier whole one, or nothing when
 // another window (or none) is in front than at the whole reading. A window

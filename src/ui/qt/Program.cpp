@@ -1,18 +1,10 @@
 #include "Program.h"
 
-#include <QAbstractButton>
-
 #include <iostream>
-#include <random>
 
 #include "PortAdvice.h"
 
 namespace vm4417::ui {
-
-std::uint64_t EntropySeed() {
-    std::random_device entropy;
-    return (std::uint64_t{entropy()} << 32) | entropy();
-}
 
 Program::Program(const std::string& executablePath)
     : ports_(TermiosSerialPorts::LocationsFromEnvironment()),
@@ -29,9 +21,8 @@ Program::Program(const std::string& executablePath)
     });
     // Switching typing on is the operator's moment to be asked for
     // permission again, or to have a broken way set up anew.
-    auto* codeToKeys = static_cast<QAbstractButton*>(form_.Widget(Control::CheckBox1));
-    QObject::connect(codeToKeys, &QAbstractButton::clicked, &form_, [this](bool checked) {
-        if (checked) typing_.Prepare();
+    QObject::connect(&form_, &TForm1::CheckBoxClicked, &form_, [this](Control box) {
+        if (box == Control::CheckBox1 && IsOn(logic_.Settings().CodeToKeys)) typing_.Prepare();
     });
 }
 

@@ -46,7 +46,4 @@ private:
 // set it; this is for the operator who started the program from a terminal.
 void ReportPortsWithoutPermission(const MainWindow& logic, std::ostream& err);
 
-// 64 bits from the system's entropy source, to seed the demo codes once.
-std::uint64_t EntropySeed();
-
 }  // namespace vm4417::ui

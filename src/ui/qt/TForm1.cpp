@@ -227,7 +227,12 @@ void TForm1::ConnectHandlers() {
         if (entry.kind != ControlKind::CheckBox) continue;
         auto* box = static_cast<QCheckBox*>(widgets_.at(entry.id));
         const Control id = entry.id;
-        connect(box, &QCheckBox::toggled, this, [logic, id] { logic->CheckBoxClick(id); });
+        // Boxes set by the logic stay silent (SetChecked), so this is the
+        // operator's change.
+        connect(box, &QCheckBox::toggled, this, [this, logic, id] {
+            logic->CheckBoxClick(id);
+            emit CheckBoxClicked(id);
+        });
     }
     connect(&timer1_, &QTimer::timeout, this, [logic] { logic->Timer1Timer(); });
     connect(&timer2_, &QTimer::timeout, this, [logic] { logic->Timer2Timer(); });

@@ -65,6 +65,8 @@ public:
 signals:
     // Start-up (the logic's FormActivate) has run.
     void StartupFinished();
+    // The operator changed a check box, and its handler has run.
+    void CheckBoxClicked(vm4417::Control box);
 
 protected:
     bool event(QEvent* event) override;

@@ -1,16 +1,9 @@
 #include "Program.h"
 
-#include <random>
-
 #include "Console.h"
 #include "win32/WideText.h"
 
 namespace vm4417::ui {
-
-std::uint64_t EntropySeed() {
-    std::random_device entropy;
-    return (std::uint64_t{entropy()} << 32) | entropy();
-}
 
 std::string ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -27,8 +20,8 @@ std::string ExecutablePath() {
 }
 
 Program::Program(const std::string& executablePath)
-    : keys_(win32::ReadIntegrity, win32::TargetReader(&sessionLock_)),
-      form_(sessionLock_),
+    : keys_(win32::ReadIntegrity, win32::TargetReader(&lockNotifications_)),
+      form_(lockNotifications_),
       logic_(MainWindowServices{form_, ports_, files_, clock_, keys_, sound_, EntropySeed(),
                                 ApplicationTitle(executablePath), [](const std::string& line) {
                                     WriteStandard(STD_ERROR_HANDLE, "vm4417: " + line + "\n");

@@ -37,16 +37,14 @@ private:
     Win32SerialPorts ports_;
     Win32FileStore files_;
     Win32Clock clock_;
-    // The main window notes the session's lock; the keys look at it.
-    win32::SessionLock sessionLock_;
+    // The main window notes the session's lock notifications; the keys look at them.
+    win32::LockNotifications lockNotifications_;
     SendInputKeySink keys_;
     MessageBeepSound sound_;
     TForm1 form_;
     MainWindow logic_;
 };
 
-// 64 bits from the system's entropy source, to seed the demo codes once.
-std::uint64_t EntropySeed();
 // The full path of the running executable, UTF-8.
 std::string ExecutablePath();
 

@@ -110,8 +110,8 @@ LRESULT CALLBACK CentreNewBox(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-TForm1::TForm1(win32::SessionLock& sessionLock)
-    : sessionLock_(sessionLock), statusColour_(GetSysColor(COLOR_BTNFACE)) {
+TForm1::TForm1(win32::LockNotifications& lockNotifications)
+    : lockNotifications_(lockNotifications), statusColour_(GetSysColor(COLOR_BTNFACE)) {
     faceBrush_ = GetSysColorBrush(COLOR_BTNFACE);
     statusBrush_ = CreateSolidBrush(statusColour_);
 }
@@ -421,8 +421,8 @@ void TForm1::StartupWhenActive() {
 void TForm1::OnStartup() { logic_->FormActivate(); }
 
 void TForm1::OnSessionChange(WPARAM event) {
-    if (event == WTS_SESSION_LOCK) sessionLock_.Notify(true);
-    if (event == WTS_SESSION_UNLOCK) sessionLock_.Notify(false);
+    if (event == WTS_SESSION_LOCK) lockNotifications_.Notify(true);
+    if (event == WTS_SESSION_UNLOCK) lockNotifications_.Notify(false);
 }
 
 void TForm1::OnDestroy() {

@@ -24,8 +24,9 @@ namespace vm4417::ui {
 
 class TForm1 final : public MainView {
 public:
-    // The window tells `sessionLock` when the session is locked and unlocked.
-    explicit TForm1(win32::SessionLock& sessionLock);
+    // The window notes in `lockNotifications` when the session is locked and
+    // unlocked.
+    explicit TForm1(win32::LockNotifications& lockNotifications);
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -112,7 +113,7 @@ private:
     Control ControlOf(HWND control) const;
 
     MainWindow* logic_ = nullptr;
-    win32::SessionLock& sessionLock_;
+    win32::LockNotifications& lockNotifications_;
     bool sessionNotified_ = false;  // registered for the session's notifications
     HINSTANCE instance_ = nullptr;
     HWND window_ = nullptr;
