@@ -20,6 +20,9 @@ public:
     bool SuspendLocks() override { return true; }
     void RestoreLocks() override {}
     KeyTarget Target() override { return {}; }
+    OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
+    int OperatorKeysSeen() override { return 0; }
+    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
 
 private:
     bool accepts_;

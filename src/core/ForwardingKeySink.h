@@ -20,6 +20,9 @@ public:
     bool SuspendLocks() override { return Inner().SuspendLocks(); }
     void RestoreLocks() override { Inner().RestoreLocks(); }
     KeyTarget Target() override { return Inner().Target(); }
+    OperatorKeys HoldOperatorKeys() override { return Inner().HoldOperatorKeys(); }
+    int OperatorKeysSeen() override { return Inner().OperatorKeysSeen(); }
+    OperatorKeysOutcome ReleaseOperatorKeys() override { return Inner().ReleaseOperatorKeys(); }
 
 protected:
     // The sink that receives the calls now; it may change between captures.

@@ -87,6 +87,30 @@ inline KeyTarget WithSigns(KeyTarget seen, const KeyTarget& signs) {
     return seen;
 }
 
+// What a way does with the keys the operator types while a capture is being
+// typed (a note typed on, a colleague's chip touched meanwhile).
+enum class OperatorKeys {
+    Unseen,  // it cannot see them: they may land among the capture's keys
+    Seen,    // it sees them go through, but cannot hold them back
+    Held,    // it holds them back and delivers them after the capture's Enter
+};
+
+// What became of the operator's keys during one capture.
+struct OperatorKeysOutcome {
+    int delivered = 0;  // held back, then delivered after the capture, in order
+    // Held back and thrown away instead of delivered late: the hold lasted
+    // longer than kOperatorKeysHoldLimit, or the desktop changed meanwhile
+    // (a lock screen came), where they would land somewhere else.
+    int dropped = 0;
+    int seen = 0;  // key presses seen going through (a way that only sees them)
+
+    friend bool operator==(const OperatorKeysOutcome&, const OperatorKeysOutcome&) = default;
+};
+
+// The longest a way holds the operator's keys back; keys held longer are
+// dropped rather than delivered into whatever the operator did since.
+inline constexpr std::chrono::milliseconds kOperatorKeysHoldLimit{3000};
+
 // Every function is abstract, so that a sink that passes the calls on to
 // another one (the choice among the ways of typing) cannot leave one out
 // without the compiler saying so: a forgotten call would otherwise fall to
@@ -128,6 +152,21 @@ public:
     // the first key and again before every key that goes down, so it must
     // be quick (no more than a round trip to the display).
     virtual KeyTarget Target() = 0;
+
+    // From now until ReleaseOperatorKeys(), holds back the keys the operator
+    // types, where the way can, or watches for them; called once per
+    // capture, after the looks and waits, right before its first key. Says
+    // which of the two the way does.
+    virtual OperatorKeys HoldOperatorKeys() = 0;
+    // How many key presses of the operator the way has seen since
+    // HoldOperatorKeys(), held back or gone through; 0 where it sees none.
+    virtual int OperatorKeysSeen() = 0;
+    // Ends the hold after the capture's last key (its Enter, or the key where
+    // it stopped) and delivers what was held, in the order typed, as the
+    // operator typed it (not under the capture's Shift); a key held down
+    // across the capture ends up as the operator left it. Called after every
+    // HoldOperatorKeys().
+    virtual OperatorKeysOutcome ReleaseOperatorKeys() = 0;
 };
 
 }  // namespace vm4417

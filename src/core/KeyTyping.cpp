@@ -176,42 +176,77 @@ std::optional<std::string> SendSequence(KeySink& sink, Clock& clock,
     return std::nullopt;
 }
 
+// Where the way only sees the operator's keys: true once the operator has
+// paused typing for kOperatorPause, false when no such pause came within
+// kOperatorPauseWait.
+bool WaitForOperatorPause(KeySink& sink, Clock& clock) {
+    const Clock::TimePoint deadline = clock.Now() + kOperatorPauseWait;
+    for (;;) {
+        const int before = sink.OperatorKeysSeen();
+        clock.SleepFor(kOperatorPause);
+        if (sink.OperatorKeysSeen() == before) return true;
+        if (clock.Now() >= deadline) return false;
+    }
+}
+
+// The keys, with the operator's own held back or watched around them.
+TypingOutcome SendAmidOperatorKeys(KeySink& sink, Clock& clock,
+                                   const std::vector<KeyStep>& sequence, TargetWatch& watch,
+                                   bool locksOn) {
+    TypingOutcome outcome;
+    const OperatorKeys operatorKeys = sink.HoldOperatorKeys();
+    bool paused = true;
+    if (operatorKeys == OperatorKeys::Seen) paused = WaitForOperatorPause(sink, clock);
+    const int seenBefore = sink.OperatorKeysSeen();
+    std::optional<std::string> stopped;
+    if (paused) {
+        stopped = SendSequence(sink, clock, sequence, watch);
+    } else {
+        stopped = std::string(text::kOperatorTyping);
+    }
+    // The operator's keys come back under the operator's own locks.
+    if (locksOn) sink.RestoreLocks();
+    outcome.operatorKeys = sink.ReleaseOperatorKeys();
+    outcome.operatorKeys.seen =
+        operatorKeys == OperatorKeys::Seen && paused ? outcome.operatorKeys.seen - seenBefore : 0;
+    outcome.typed = !stopped;
+    if (stopped) outcome.problem = *stopped;
+    return outcome;
+}
+
 // Everything after a successful Begin().
 TypingOutcome TypeBegun(KeySink& sink, Clock& clock, const std::vector<KeyStep>& sequence,
                         bool exactCharacters) {
     TargetWatch watch(sink);
     // A locked screen or the program's own window is not waited for.
     if (const std::string_view refusal = watch.Look(); !refusal.empty()) {
-        return {false, std::string(refusal)};
+        return {false, std::string(refusal), {}};
     }
     // A key typed while the operator holds Ctrl or Alt would reach the
     // application as a shortcut (select all, close the tab): never type then.
     // A held Shift only matters where the typing does not hold Shift itself.
     const auto watched = static_cast<std::uint8_t>(exactCharacters ? 0xFF : ~held::Shift);
     if (const std::uint8_t heldModifiers = WaitForModifiersReleased(sink, clock, watched)) {
-        return {false, HeldText(heldModifiers)};
+        return {false, HeldText(heldModifiers), {}};
     }
     // The capture is meant for the window that has the focus once the
     // operator let go: a held Alt may have been Alt+Tab.
     if (const std::string_view refusal = watch.Look(); !refusal.empty()) {
-        return {false, std::string(refusal)};
+        return {false, std::string(refusal), {}};
     }
     const bool locksOn = sink.Keyboard().capsLock.value_or(false);
-    if (locksOn && !sink.SuspendLocks()) return {false, std::string(text::kCapsLockStuck)};
-    const std::optional<std::string> stopped = SendSequence(sink, clock, sequence, watch);
-    if (locksOn) sink.RestoreLocks();
-    if (stopped) return {false, *stopped};
-    return {true, {}};
+    if (locksOn && !sink.SuspendLocks()) return {false, std::string(text::kCapsLockStuck), {}};
+    return SendAmidOperatorKeys(sink, clock, sequence, watch, locksOn);
 }
 
 }  // namespace
 
 TypingOutcome TypeCapture(KeySink& sink, Clock& clock, const CaptureKeys& capture) {
     const auto sequence = BuildKeySequence(capture);
-    if (!sequence) return {false, std::string(text::kUntypableCode)};
+    if (!sequence) return {false, std::string(text::kUntypableCode), {}};
     sink.SetExactCharacters(capture.exactCharacters);
     WaitWhileSettling(sink, clock);
-    if (!sink.Begin()) return {false, sink.Problem()};
+    if (!sink.Begin()) return {false, sink.Problem(), {}};
     return TypeBegun(sink, clock, *sequence, capture.exactCharacters);
 }
 

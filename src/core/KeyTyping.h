@@ -23,6 +23,11 @@ inline constexpr std::chrono::milliseconds kModifierPoll{5};
 // The longest settling of a freshly set-up way that a capture waits out
 // instead of failing.
 inline constexpr std::chrono::milliseconds kSettleWaitLimit{1500};
+// Where a way sees the operator's keys but cannot hold them back, a capture
+// waits for a pause in the operator's typing this long, for at most the
+// wait below, so that its keys do not land among the operator's.
+inline constexpr std::chrono::milliseconds kOperatorPause{300};
+inline constexpr std::chrono::milliseconds kOperatorPauseWait{1500};
 
 // The virtual key that types `c` with Shift held, or nothing when no key is
 // safe for it. Digits and letters of either case use their own keys (lower
@@ -58,13 +63,22 @@ struct TypingOutcome {
     // Why not, in Czech for the operator; empty when there is nothing to add
     // to the keyboard error.
     std::string problem;
+    // The operator's own keys during the capture: held back and delivered
+    // after it, dropped, or seen going through among its keys.
+    OperatorKeysOutcome operatorKeys;
+    // A way that only sees the operator's keys saw some among the capture's.
+    bool OperatorKeysMixedIn() const { return operatorKeys.seen > 0; }
 };
 
 // Types the capture and blocks for the pauses. Before the first key it waits
 // out a way's settling, then, where the way shows the operator's keyboard,
 // for the operator to let go of a shortcut modifier (never typing while one
 // is held; with exact characters Shift counts too), and switches Caps Lock
-// and Shift Lock off for the capture and back on after it. Before the first
+// and Shift Lock off for the capture and back on after it. The keys the
+// operator types meanwhile are held back and delivered after the Enter
+// where the way can; where it only sees them, the capture waits for a pause
+// in the operator's typing (at most kOperatorPauseWait, then it is not
+// typed) and tells the keys that went through among its own. Before the first
 // key and before every key-down it looks where the keys would go (see
 // KeySink::Target()): a locked session or this program's own window stops
 // the capture at once, and so does a focus that moved to another window

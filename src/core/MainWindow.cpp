@@ -312,11 +312,17 @@ void MainWindow::RegisterCapture() {
     if (IsOn(settings_.CodeToKeys)) {
         const CaptureKeys keys{captureCounter_, captureTime_, code,
                                withOrder,       withTime,     IsOn(settings_.ExactCharacters)};
-        if (const TypingOutcome typing = TypeCapture(keys_, clock_, keys); !typing.typed) {
+        const TypingOutcome typing = TypeCapture(keys_, clock_, keys);
+        if (!typing.typed) {
             // Nothing may be lost: a capture that could not be typed is listed.
             WriteListLine();
             ShowTypingError(typing.problem);
+        } else if (typing.OperatorKeysMixedIn()) {
+            // The application got a mixed line; the list keeps the capture as read.
+            WriteListLine();
+            ShowTypingNote(text::kOperatorKeysMixedIn);
         }
+        if (typing.operatorKeys.dropped > 0) ShowTypingNote(text::kOperatorKeysDropped);
     } else {
         WriteListLine();
     }
@@ -350,6 +356,14 @@ void MainWindow::ShowTypingError(const std::string& problem) {
         reportProblem_(status + " (" + std::string(text::kListedCapture) +
                        CounterText(captureCounter_) + ")");
     }
+}
+
+// Something the operator should check about a capture that was typed.
+void MainWindow::ShowTypingNote(std::string_view note) {
+    const std::string status = Concat(text::kKeyboardNote, ": ") + std::string(note) +
+                               Concat(text::kCaptureNumber, CounterText(captureCounter_)) + ")";
+    ShowCaptureError(status);
+    if (reportProblem_) reportProblem_(status);
 }
 
 // What the status bar says when nothing is amiss.

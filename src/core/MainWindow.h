@@ -137,6 +137,7 @@ private:
     void ShowLogError();
     void ShowCaptureError(std::string_view text);
     void ShowTypingError(const std::string& problem);
+    void ShowTypingNote(std::string_view note);
     void ShowQuietStatus();
 
     void RegisterCapture();

@@ -76,6 +76,18 @@ inline constexpr std::string_view kFocusMovedWhileTyping =
     "během psaní se změnilo okno s klávesnicí; začátek záznamu dostalo předchozí okno";
 inline constexpr std::string_view kFocusMovedBeforeTyping =
     "okno s klávesnicí se změnilo dřív, než se začalo psát";
+// The operator's own keys during a capture: typed on without a pause (a way
+// that only sees them), seen among the capture's keys, or dropped after a
+// hold. The last two follow kKeyboardNote and go with the capture's number.
+inline constexpr std::string_view kOperatorTyping = "právě píšete na klávesnici";
+inline constexpr std::string_view kKeyboardNote = "Pozor při zápisu do klávesnice";
+inline constexpr std::string_view kOperatorKeysMixedIn =
+    "mezi znaky záznamu se dostaly klávesy, které jste během psaní stiskli; záznam je i v "
+    "seznamu v okně";
+inline constexpr std::string_view kOperatorKeysDropped =
+    "klávesy, které jste během psaní stiskli, se neposlaly (čekaly příliš dlouho nebo se "
+    "mezitím zamkla obrazovka)";
+inline constexpr std::string_view kCaptureNumber = " (záznam č. ";
 // Typing through the X server could not begin.
 inline constexpr std::string_view kXServerUnreachable = "nelze se připojit k X serveru";
 inline constexpr std::string_view kXTestMissing = "X server nenabízí rozšíření XTest";

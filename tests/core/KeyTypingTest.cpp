@@ -188,13 +188,16 @@ TEST_F(Typing, AWayThatCannotSeeTheKeyboardTypesAtOnce) {
     sink.keyboard = [] { return OperatorKeyboard{}; };
     ASSERT_TRUE(Type({7, "09:41:05", "00000A1B2C3D", false, false}));
     EXPECT_EQ(sink.times.front(), clock.Now() - 510ms) << "no wait before the first key";
-    EXPECT_TRUE(sink.lockCalls.empty());
+    const std::vector<RecordingKeySink::LockCall> around{{"hold", 0}, {"release", 29}};
+    EXPECT_EQ(sink.lockCalls, around) << "no lock touched";
 }
 
 TEST_F(Typing, CapsLockIsOffForTheWholeCaptureAndBackOnAfterIt) {
     sink.keyboard = [] { return OperatorKeyboard{0, true}; };
     ASSERT_TRUE(Type({7, "09:41:05", "00000A1B2C3D", false, false}));
-    const std::vector<RecordingKeySink::LockCall> around{{"suspend", 0}, {"restore", 29}};
+    // The operator's keys come back after the capture, under their own lock.
+    const std::vector<RecordingKeySink::LockCall> around{
+        {"suspend", 0}, {"hold", 0}, {"restore", 29}, {"release", 29}};
     EXPECT_EQ(sink.lockCalls, around);
 
     // A failed send still puts the lock back.
@@ -202,8 +205,9 @@ TEST_F(Typing, CapsLockIsOffForTheWholeCaptureAndBackOnAfterIt) {
     sink.lockCalls.clear();
     sink.failAfter = 3;
     EXPECT_FALSE(Type({7, "09:41:05", "00000A1B2C3D", false, false}));
-    ASSERT_EQ(sink.lockCalls.size(), 2u);
-    EXPECT_EQ(sink.lockCalls.back().what, "restore");
+    ASSERT_EQ(sink.lockCalls.size(), 4u);
+    EXPECT_EQ(sink.lockCalls[2].what, "restore");
+    EXPECT_EQ(sink.lockCalls[3].what, "release") << "the operator's keys are let go too";
 
     // A lock that stays on: nothing is typed, and the operator hears why.
     sink.events.clear();
@@ -214,6 +218,51 @@ TEST_F(Typing, CapsLockIsOffForTheWholeCaptureAndBackOnAfterIt) {
     EXPECT_FALSE(outcome.typed);
     EXPECT_EQ(outcome.problem, "Caps Lock nejde vypnout");
     EXPECT_TRUE(sink.events.empty());
+}
+
+// Keys the operator types during a capture: a way that holds them delivers
+// them after the capture; where they are only seen, the capture waits for a
+// pause in the operator's typing and tells the keys that went through.
+TEST_F(Typing, TheOperatorsKeysNeverMixUnnoticedIntoACapture) {
+    sink.operatorKeys = OperatorKeys::Held;
+    sink.released = {3, 1, 4};
+    TypingOutcome outcome = TypeCapture(sink, clock, {7, "09:41:05", "00000A1B2C3D"});
+    ASSERT_TRUE(outcome.typed);
+    EXPECT_EQ(sink.times.front(), clock.Now() - 510ms) << "held keys are not waited for";
+    EXPECT_EQ(outcome.operatorKeys.delivered, 3);
+    EXPECT_EQ(outcome.operatorKeys.dropped, 1);
+    EXPECT_FALSE(outcome.OperatorKeysMixedIn()) << "keys held back never mixed in";
+
+    // Seen only: the operator types on for 700 ms after the touch, and once
+    // more after the capture's fifth event.
+    sink.events.clear();
+    sink.times.clear();
+    sink.lockCalls.clear();
+    sink.operatorKeys = OperatorKeys::Seen;
+    sink.released = {};
+    const Clock::TimePoint touch = clock.Now();
+    sink.operatorKeysSeen = [&](Clock::TimePoint now, std::size_t sent) {
+        return static_cast<int>(std::min<Clock::TimePoint::duration>(now - touch, 700ms) / 100ms) +
+               (sent > 5);
+    };
+    outcome = TypeCapture(sink, clock, {7, "09:41:05", "00000A1B2C3D"});
+    ASSERT_TRUE(outcome.typed);
+    EXPECT_GE(sink.times.front() - touch, 700ms + kOperatorPause - 1ms)
+        << "the first key waits for a pause in the operator's typing";
+    EXPECT_EQ(outcome.operatorKeys.seen, 1) << "the key typed among the capture's is told";
+    EXPECT_TRUE(outcome.OperatorKeysMixedIn());
+
+    // Typing on without a pause: nothing typed, and the operator hears why.
+    sink.events.clear();
+    sink.lockCalls.clear();
+    sink.operatorKeysSeen = [](Clock::TimePoint now, std::size_t) {
+        return static_cast<int>(now.time_since_epoch() / 100ms);
+    };
+    outcome = TypeCapture(sink, clock, {7, "09:41:05", "00000A1B2C3D"});
+    EXPECT_FALSE(outcome.typed);
+    EXPECT_EQ(outcome.problem, text::kOperatorTyping);
+    EXPECT_TRUE(sink.events.empty());
+    EXPECT_EQ(sink.lockCalls.back().what, "release");
 }
 
 TEST_F(Typing, AWayStillSettlingIsWaitedForWithinTheLimit) {

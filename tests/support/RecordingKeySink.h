@@ -43,6 +43,19 @@ public:
     }
     void RestoreLocks() override { lockCalls.push_back({"restore", events.size()}); }
     KeyTarget Target() override { return target ? target(events.size()) : KeyTarget{}; }
+    OperatorKeys HoldOperatorKeys() override {
+        lockCalls.push_back({"hold", events.size()});
+        return operatorKeys;
+    }
+    int OperatorKeysSeen() override {
+        return operatorKeysSeen ? operatorKeysSeen(clock_.Now(), events.size()) : 0;
+    }
+    OperatorKeysOutcome ReleaseOperatorKeys() override {
+        lockCalls.push_back({"release", events.size()});
+        OperatorKeysOutcome outcome = released;
+        outcome.seen = OperatorKeysSeen();
+        return outcome;
+    }
 
     bool available = true;
     int failAfter = -1;  // refuse every event after this many, when >= 0
@@ -68,7 +81,14 @@ public:
         std::size_t eventsBefore;  // how many events had been sent then
         friend bool operator==(const LockCall&, const LockCall&) = default;
     };
+    // The calls around the keys (locks suspended and restored, the
+    // operator's keys held and released), in order.
     std::vector<LockCall> lockCalls;
+    // What the way does with the operator's keys, how many it has seen by a
+    // moment (given the events sent by then), and what the release gives.
+    OperatorKeys operatorKeys = OperatorKeys::Unseen;
+    std::function<int(Clock::TimePoint, std::size_t eventsSent)> operatorKeysSeen;
+    OperatorKeysOutcome released;
 
 private:
     Clock& clock_;

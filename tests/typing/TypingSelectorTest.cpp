@@ -32,6 +32,9 @@ public:
     bool SuspendLocks() override { return true; }
     void RestoreLocks() override {}
     KeyTarget Target() override { return target; }
+    OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
+    int OperatorKeysSeen() override { return 0; }
+    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
 
     void SetState(WayState state) {
         state_ = state;

@@ -331,6 +331,20 @@ TEST_F(TypingCycle, ACaptureThatCannotBeTypedIsListedInsteadAndTheOperatorHearsW
               "(v seznamu v okně je záznam č. 2)");
 }
 
+TEST_F(TypingCycle, ACaptureWithTheOperatorsKeysAmongItsOwnIsAlsoListedAndTold) {
+    keys.operatorKeys = OperatorKeys::Seen;
+    keys.operatorKeysSeen = [](Clock::TimePoint, std::size_t sent) { return sent > 5 ? 1 : 0; };
+    Capture("00000A1B2C3D45");
+    EXPECT_FALSE(keys.events.empty()) << "typed";
+    EXPECT_EQ(ListLine(0), "1       09:41:05      00000A1B2C3D");
+    const std::string note =
+        "Pozor při zápisu do klávesnice: mezi znaky záznamu se dostaly klávesy, které jste "
+        "během psaní stiskli; záznam je i v seznamu v okně (záznam č. 1)";
+    EXPECT_EQ(view.status, note);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0], note);
+}
+
 class DecimalCycle : public CaptureCycle {
 protected:
     ReaderSettings Settings() override {

@@ -107,6 +107,10 @@ public:
     // The desktop shows a client neither another client's focus nor its lock
     // screen; the session's lock comes from logind, beside the way.
     KeyTarget Target() override { return {}; }
+    // A Wayland client sees no other keyboard than its own.
+    OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
+    int OperatorKeysSeen() override { return 0; }
+    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
 
 private Q_SLOTS:
     void OnResponse(uint response, const QVariantMap& results);

@@ -70,6 +70,10 @@ public:
     bool SuspendLocks() override { return true; }
     void RestoreLocks() override {}
     KeyTarget Target() override;
+    // A Wayland client sees no other keyboard than its own.
+    OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
+    int OperatorKeysSeen() override { return 0; }
+    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
 
 private:
     struct Connection;  // the display, the keyboard and the keycode table

@@ -49,6 +49,10 @@ public:
     bool SuspendLocks() override;
     void RestoreLocks() override;
     KeyTarget Target() override { return win32::KeyTargetOf(looks_.Look()); }
+    // The operator's keys cannot be seen here.
+    OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
+    int OperatorKeysSeen() override { return 0; }
+    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
 
 private:
     bool SendKey(WORD virtualKey, WORD scanCode, bool keyUp);

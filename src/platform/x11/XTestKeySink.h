@@ -78,6 +78,10 @@ public:
     // watched for losing it) and the windows on the root do not change; a
     // few when they do.
     KeyTarget Target() override;
+    // The operator's keys cannot be seen here.
+    OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
+    int OperatorKeysSeen() override { return 0; }
+    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
 
     // TypingWay
     std::string Name() const override { return "XTest"; }
