@@ -68,6 +68,10 @@ struct KeyTarget {
     // The session is locked, or a secure screen of the system has the
     // keyboard (a password prompt of the session, not of an application).
     std::optional<bool> locked;
+    // Another program holds the keyboard, so keys would not reach the window
+    // that has the focus: a screen locker that the way cannot tell from a
+    // menu or the window manager's key bindings.
+    std::optional<bool> keyboardTaken = std::nullopt;
 
     friend bool operator==(const KeyTarget&, const KeyTarget&) = default;
 };
@@ -79,6 +83,7 @@ struct KeyTarget {
 inline KeyTarget WithSigns(KeyTarget seen, const KeyTarget& signs) {
     if (!seen.focus) seen.focus = signs.focus;
     if (!seen.ownWindow) seen.ownWindow = signs.ownWindow;
+    if (!seen.keyboardTaken) seen.keyboardTaken = signs.keyboardTaken;
     if (signs.locked == true) {
         seen.locked = true;
     } else if (!seen.locked) {

@@ -135,6 +135,7 @@ public:
 private:
     static std::string_view Refusal(const KeyTarget& now) {
         if (now.locked == true) return text::kSessionLocked;
+        if (now.keyboardTaken == true) return text::kKeyboardTaken;
         if (now.ownWindow == true) return text::kFocusInOwnWindow;
         return {};
     }

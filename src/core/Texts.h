@@ -71,6 +71,8 @@ inline constexpr std::string_view kTargetElevated =
     "aplikace, do které se píše, běží jako správce (spusťte jako správce i tento program)";
 // The keys would not go where the operator meant them.
 inline constexpr std::string_view kSessionLocked = "obrazovka je zamčená";
+inline constexpr std::string_view kKeyboardTaken =
+    "klávesnici drží jiný program, nejspíš zámek obrazovky";
 inline constexpr std::string_view kFocusInOwnWindow = "klávesnice je v okně tohoto programu";
 inline constexpr std::string_view kFocusMovedWhileTyping =
     "během psaní se změnilo okno s klávesnicí; začátek záznamu dostalo předchozí okno";
