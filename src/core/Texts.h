@@ -198,7 +198,7 @@ inline constexpr std::string_view kTargetLockSeenEnd =
     "): kód pak nenapíše do pole pro heslo, jen do seznamu.";
 inline constexpr std::string_view kTargetLockByLogind = "logind";
 inline constexpr std::string_view kTargetLockByXServer =
-    "X server: xscreensaver, i3lock, slock a podobné zámky";
+    "X server: zámky, které drží klávesnici, např. i3lock, xsecurelock, xtrlock; xscreensaver";
 inline constexpr std::string_view kTargetLockBySway = "sway: swaylock";
 inline constexpr std::string_view kTargetLockUnseen =
     "Pozor: na této ploše program zamčenou obrazovku nepozná. Před zamčením obrazovky vypněte "

@@ -76,11 +76,24 @@ void DesktopTyping::Prepare() {
     lastState_ = WayState::Idle;
     selector_.Prepare();
     if (selector_.ReachesOnlyXApplications()) TellOnlyXApplications();
+    TellLockUnseen();
 }
 
 void DesktopTyping::Select() {
     selector_.Select();
     if (selector_.ReachesOnlyXApplications()) TellOnlyXApplications();
+    TellLockUnseen();
+}
+
+// A wlroots desktop other than sway (or sway whose socket cannot be found)
+// shows no locker to the virtual keyboard; logind shows only a locker that
+// tells it. Said once, on standard error, for whoever started the program.
+void DesktopTyping::TellLockUnseen() {
+    if (lockUnseenTold_ || selector_.ChosenRole() != WayRole::VirtualKeyboard) return;
+    if (selector_.Chosen().Target().focus || sessionLock_.Locked()) return;
+    lockUnseenTold_ = true;
+    err_ << "vm4417: " << text::kTargetLockUnseen << '\n';
+    err_.flush();
 }
 
 void DesktopTyping::TellOnlyXApplications() {
