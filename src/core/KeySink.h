@@ -52,6 +52,11 @@ inline constexpr std::uint8_t Shift = 1 << 5;
 struct OperatorKeyboard {
     std::optional<std::uint8_t> heldModifiers;  // `held` bits down or latched now
     std::optional<bool> capsLock;               // Caps Lock or Shift Lock on
+    // A key other than the modifiers is down. Where a way holds the
+    // operator's keys back during a capture, a key still down when the hold
+    // begins would have its release held too, and the capture's own press of
+    // the same key would then be taken for a repeat and lost.
+    std::optional<bool> keyDown = std::nullopt;
 };
 
 // Where the keys of a capture would go now, as a way of typing (or the

@@ -64,6 +64,7 @@ inline constexpr std::string_view kKeyboardError = "Chyba při zápisu do kláve
 // Why a capture was listed instead of typed: after kKeyboardError and ": ".
 inline constexpr std::string_view kKeyHeld = "je stisknutá klávesa ";     // + "Ctrl"
 inline constexpr std::string_view kKeysHeld = "jsou stisknuté klávesy ";  // + "Ctrl, Alt"
+inline constexpr std::string_view kSomeKeyHeld = "držíte stisknutou klávesu";
 inline constexpr std::string_view kCapsLockStuck = "Caps Lock nejde vypnout";
 // Standard error: which capture went to the list instead.
 inline constexpr std::string_view kListedCapture = "v seznamu v okně je záznam č. ";

@@ -10,6 +10,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -116,6 +117,20 @@ std::uint8_t HeldModifiers(unsigned int mods) {
     return heldModifiers;
 }
 
+// Whether a key that is not bound to a modifier is down (on any keyboard).
+bool AnyKeyButModifiersDown(Display* display) {
+    std::array<char, 32> down{};
+    XQueryKeymap(display, down.data());
+    if (XModifierKeymap* modifiers = XGetModifierMapping(display)) {
+        for (int i = 0; i < 8 * modifiers->max_keypermod; ++i) {
+            const KeyCode code = modifiers->modifiermap[i];
+            down[code / 8] = static_cast<char>(down[code / 8] & ~(1 << (code % 8)));
+        }
+        XFreeModifiermap(modifiers);
+    }
+    return std::any_of(down.begin(), down.end(), [](char bits) { return bits != 0; });
+}
+
 std::optional<XkbStateRec> KeyboardState(LinkState& link) {
     XkbStateRec state{};
     if (XkbGetState(link.display, XkbUseCoreKbd, &state) != Success || link.broken) {
@@ -127,7 +142,7 @@ std::optional<XkbStateRec> KeyboardState(LinkState& link) {
 }  // namespace
 
 XTestKeySink::XTestKeySink(std::string displayName)
-    : displayName_(std::move(displayName)), look_(displayName_) {}
+    : displayName_(std::move(displayName)), look_(displayName_), hold_(displayName_) {}
 
 XTestKeySink::~XTestKeySink() { Disconnect(); }
 
@@ -139,7 +154,8 @@ OperatorKeyboard XTestKeySink::Keyboard() {
     // Held and latched modifiers both reach the next key; a locked one
     // (Num Lock) does not make a shortcut of it.
     const unsigned int reaching = state->base_mods | state->latched_mods;
-    return {HeldModifiers(reaching & ~LockMask), (state->locked_mods & kCharacterLocks) != 0};
+    return {HeldModifiers(reaching & ~LockMask), (state->locked_mods & kCharacterLocks) != 0,
+            AnyKeyButModifiersDown(connection_->link->display)};
 }
 
 bool XTestKeySink::SuspendLocks() {
@@ -243,6 +259,12 @@ bool XTestKeySink::Begin() {
 }
 
 KeyTarget XTestKeySink::Target() { return look_.Look(); }
+
+OperatorKeysOutcome XTestKeySink::ReleaseOperatorKeys() {
+    const KeyTarget now = look_.Look();
+    const bool deliver = now.locked != true && now.keyboardTaken != true && now.ownWindow != true;
+    return hold_.Release(deliver);
+}
 
 WayCheck XTestKeySink::Check() {
     const char* fromEnvironment = std::getenv("DISPLAY");

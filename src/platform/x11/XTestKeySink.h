@@ -8,6 +8,7 @@
 
 #include "typing/TypingWay.h"
 #include "x11/FocusTarget.h"
+#include "x11/OperatorKeyGrab.h"
 
 namespace vm4417 {
 
@@ -68,10 +69,13 @@ public:
     // No round trip while nothing changes on the X server's windows; a few
     // when something does (see x11::FocusWatch).
     KeyTarget Target() override;
-    // The operator's keys cannot be seen here.
-    OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
-    int OperatorKeysSeen() override { return 0; }
-    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
+    // The operator's keyboards are grabbed for the capture and their keys
+    // sent again after it (see x11::OperatorKeyGrab), unless they would then
+    // go into a locked screen, another program's grab or this program's
+    // window.
+    OperatorKeys HoldOperatorKeys() override { return hold_.Hold(); }
+    int OperatorKeysSeen() override { return hold_.Seen(); }
+    OperatorKeysOutcome ReleaseOperatorKeys() override;
 
     // TypingWay
     std::string Name() const override { return "XTest"; }
@@ -93,6 +97,7 @@ private:
     std::string displayName_;
     std::unique_ptr<Connection> connection_;
     x11::FocusWatch look_;
+    x11::OperatorKeyGrab hold_;
     unsigned int suspendedLocks_ = 0;  // modifier masks SuspendLocks() unlocked
     std::string problem_;
     bool exact_ = false;
