@@ -189,6 +189,13 @@ inline constexpr std::string_view kTypingAlwaysExact =
 inline constexpr std::string_view kTypingExactOption =
     "Přesné znaky: bez této volby rozhoduje o znacích rozložení klávesnice cílové aplikace "
     "(s českým dojdou číslice); s ní dojde kód stejně na každém rozložení.";
+// What happens to the keys the operator types while a capture is typed.
+inline constexpr std::string_view kTypingHoldsOperatorKeys =
+    "Klávesy, které stisknete během psaní záznamu, program podrží a pošle hned po jeho "
+    "Enteru.";
+inline constexpr std::string_view kTypingMixesOperatorKeys =
+    "Klávesy, které stisknete během psaní záznamu, program na této ploše nevidí a dostanou se "
+    "mezi jeho znaky: než kód dojde (asi půl vteřiny, s pořadím a časem necelé dvě), nepište.";
 // The report's last lines: where the keys go, what the program can tell
 // about it on the way in use, and what it does then.
 inline constexpr std::string_view kTargetOwnWindow =

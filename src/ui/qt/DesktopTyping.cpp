@@ -201,6 +201,10 @@ void DesktopTyping::WriteKeyboardNotes(WayRole role, std::ostream& out) {
     }
     const bool typesCharacters = role != WayRole::XTest;
     out << (typesCharacters ? text::kTypingAlwaysExact : text::kTypingExactOption) << '\n';
+    // Only the X server shows a client the other keyboards (XInput 2).
+    const bool holdsOperatorKeys = role == WayRole::XTest;
+    out << (holdsOperatorKeys ? text::kTypingHoldsOperatorKeys : text::kTypingMixesOperatorKeys)
+        << '\n';
 }
 
 // The portal's desktop shows the seat's modifiers only to the application
