@@ -102,6 +102,12 @@ inline constexpr std::string_view kKeypadMinusName = "- na numerické klávesnic
 // A way of typing that the desktop ended is being set up again.
 inline constexpr std::string_view kTypingResuming = "psaní do klávesnice se obnovuje";
 inline constexpr std::string_view kUntypableCode = "kód obsahuje znak, který nelze napsat";
+// A desktop notification for a capture that was not typed, when the
+// program's window is not in front: kNotTypedStart, the order number,
+// kNotTypedMiddle, ": " and the reason where there is one, kNotTypedEnd.
+inline constexpr std::string_view kNotTypedStart = "Záznam č. ";
+inline constexpr std::string_view kNotTypedMiddle = " nebyl napsán";
+inline constexpr std::string_view kNotTypedEnd = ". Je v seznamu v okně programu.";
 inline constexpr std::string_view kNumberFormatError = "Chybný formát čísla";
 
 inline constexpr std::string_view kBlocked = "Čtečka zablokována";
