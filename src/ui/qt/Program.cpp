@@ -12,7 +12,8 @@ Program::Program(const std::string& executablePath)
       logic_(MainWindowServices{
           form_, ports_, files_, clock_, typing_.Keys(), sound_, EntropySeed(),
           ApplicationTitle(executablePath),
-          [](const std::string& line) { std::cerr << "vm4417: " << line << std::endl; }}) {
+          [](const std::string& line) { std::cerr << "vm4417: " << line << std::endl; },
+          &attention_}) {
     form_.Attach(logic_);
     typing_.SetNoticeListener([this](const std::string& status) { form_.SetStatusText(status); });
     QObject::connect(&form_, &TForm1::StartupFinished, &form_, [this] {

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "DesktopAttention.h"
 #include "DesktopSound.h"
 #include "DesktopTyping.h"
 #include "MainWindow.h"
@@ -38,6 +39,7 @@ private:
     DesktopTyping typing_;
     DesktopSound sound_;
     TForm1 form_;
+    DesktopAttention attention_{form_};
     MainWindow logic_;
 };
 
