@@ -23,9 +23,11 @@ Program::Program(const std::string& executablePath)
     : keys_(win32::ReadIntegrity, win32::TargetReader(&lockNotifications_)),
       form_(lockNotifications_),
       logic_(MainWindowServices{form_, ports_, files_, clock_, keys_, sound_, EntropySeed(),
-                                ApplicationTitle(executablePath), [](const std::string& line) {
+                                ApplicationTitle(executablePath),
+                                [](const std::string& line) {
                                     WriteStandard(STD_ERROR_HANDLE, "vm4417: " + line + "\n");
-                                }}) {
+                                },
+                                &attention_}) {
     form_.Attach(logic_);
 }
 

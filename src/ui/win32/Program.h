@@ -12,6 +12,7 @@
 #include "win32/ForegroundTarget.h"
 #include "win32/MessageBeepSound.h"
 #include "win32/SendInputKeySink.h"
+#include "win32/TaskbarAlert.h"
 #include "win32/Win32Clock.h"
 #include "win32/Win32FileStore.h"
 #include "win32/Win32Serial.h"
@@ -42,6 +43,7 @@ private:
     SendInputKeySink keys_;
     MessageBeepSound sound_;
     TForm1 form_;
+    win32::TaskbarAlert attention_{[this] { return form_.Handle(); }};
     MainWindow logic_;
 };
 
