@@ -81,22 +81,6 @@ struct KeyTarget {
     friend bool operator==(const KeyTarget&, const KeyTarget&) = default;
 };
 
-// What a way sees, completed by what the desktop around it tells (the
-// session's lock, the toolkit's own windows): the way's own answers stand
-// where it has them, since it looks at the moment of each key; a lock that
-// either side sees counts.
-inline KeyTarget WithSigns(KeyTarget seen, const KeyTarget& signs) {
-    if (!seen.focus) seen.focus = signs.focus;
-    if (!seen.ownWindow) seen.ownWindow = signs.ownWindow;
-    if (!seen.keyboardTaken) seen.keyboardTaken = signs.keyboardTaken;
-    if (signs.locked == true) {
-        seen.locked = true;
-    } else if (!seen.locked) {
-        seen.locked = signs.locked;
-    }
-    return seen;
-}
-
 // What a way does with the keys the operator types while a capture is being
 // typed (a note typed on, a colleague's chip touched meanwhile).
 enum class OperatorKeys {
