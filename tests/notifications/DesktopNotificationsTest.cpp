@@ -6,62 +6,34 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTest>
 #include <string>
 #include <vector>
 
 #include "DesktopNotifications.h"
-#include "TempDir.h"
+#include "PrivateBus.h"
 
 namespace vm4417 {
 namespace {
 
-constexpr int kWaitMs = 10000;
+constexpr int kWaitMs = test::kBusWaitMs;
 
+// python-dbusmock's notification service, which logs every call.
 class NotificationService {
 public:
     NotificationService() {
-        address_ = QString::fromStdString("unix:path=" + dir_ / "bus");
-        bus_.start("dbus-daemon",
-                   {"--session", "--nofork", "--nopidfile", "--address=" + address_});
-        if (!QTest::qWaitFor(
-                [&] { return QFileInfo::exists(QString::fromStdString(dir_ / "bus")); }, kWaitMs)) {
-            ADD_FAILURE() << "dbus-daemon did not start";
-        }
-        connection_ = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(address_, QStringLiteral("notifications-test")));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DBUS_SESSION_BUS_ADDRESS", address_);
-        service_.setProcessEnvironment(environment);
-        service_.start("/usr/bin/python3",
-                       {"-m", "dbusmock", "--session", "--template", "notification_daemon", "-l",
-                        QString::fromStdString(dir_ / "calls.log")});
-        if (!QTest::qWaitFor([&] { return Running(); }, kWaitMs)) {
-            ADD_FAILURE() << "the notification service did not start: python3-dbusmock is needed";
-        }
-    }
-    ~NotificationService() {
-        service_.terminate();
-        service_.waitForFinished();
-        connection_.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("notifications-test"));
-        bus_.terminate();
-        bus_.waitForFinished();
+        bus_.StartMock("org.freedesktop.Notifications",
+                       {"--template", "notification_daemon", "-l",
+                        QString::fromStdString(bus_.File("calls.log"))});
     }
 
-    QDBusConnection& connection() { return *connection_; }
-    bool Running() {
-        return connection_->interface()->isServiceRegistered("org.freedesktop.Notifications");
-    }
+    QDBusConnection& connection() { return bus_.connection(); }
+    bool Running() { return bus_.HasService("org.freedesktop.Notifications"); }
     // "<replaces_id> <body>" of each Notify call, in order.
     std::vector<std::string> Notifies() {
-        QFile log(QString::fromStdString(dir_ / "calls.log"));
+        QFile log(QString::fromStdString(bus_.File("calls.log")));
         std::vector<std::string> calls;
         if (!log.open(QIODevice::ReadOnly)) return calls;
         // TIME Notify "app" REPLACES "icon" "summary" "body" ...
@@ -76,11 +48,7 @@ public:
     }
 
 private:
-    test::TempDir dir_;
-    QString address_;
-    QProcess bus_;
-    QProcess service_;
-    std::unique_ptr<QDBusConnection> connection_;
+    test::PrivateBus bus_;
 };
 
 TEST(DesktopNotifications, ARowOfNoticesShowsAsOneNotificationTheNewestLast) {
