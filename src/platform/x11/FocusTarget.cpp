@@ -246,7 +246,19 @@ bool FocusWatch::Connect() {
         return false;
     }
     state_ = std::move(state);
+    if (connectionListener_) connectionListener_(Descriptor());
     return true;
+}
+
+int FocusWatch::Descriptor() const {
+    if (!state_ || state_->link->broken) return -1;
+    return ConnectionNumber(state_->link->display);
+}
+
+void FocusWatch::Drain() {
+    if (!state_ || state_->link->broken) return;
+    HandlerScope scope(*state_->link);
+    TakeEvents();
 }
 
 void FocusWatch::Restart() {

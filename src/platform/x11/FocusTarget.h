@@ -19,6 +19,7 @@
 // remote-desktop viewer) shows nothing and leaves the keys with it.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -100,6 +101,16 @@ public:
     // Where the keys would go now; nothing seen without a connection.
     KeyTarget Look();
 
+    // The connection's descriptor, for an event loop that calls Drain()
+    // whenever it is readable, so that the server never queues events for
+    // this watch all day; -1 without a connection. Each connection made
+    // (at the first Restart(), after a lost server) is told to the listener.
+    int Descriptor() const;
+    void Drain();
+    void SetConnectionListener(std::function<void(int descriptor)> listener) {
+        connectionListener_ = std::move(listener);
+    }
+
 private:
     struct State;
 
@@ -111,6 +122,7 @@ private:
 
     std::string displayName_;
     std::unique_ptr<State> state_;
+    std::function<void(int)> connectionListener_;
 };
 
 }  // namespace vm4417::x11

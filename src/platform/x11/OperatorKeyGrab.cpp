@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 
@@ -126,6 +127,59 @@ bool OperatorKeyGrab::Connect() {
     return true;
 }
 
+// Called with the handlers in place.
+std::vector<int> OperatorKeyGrab::OperatorKeyboards() {
+    Display* display = state_->link->display;
+    std::vector<int> keyboards;
+    int count = 0;
+    XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
+    for (int i = 0; i < count; ++i) {
+        const XIDeviceInfo& device = devices[i];
+        if (IsOperatorKeyboard(device.use == XISlaveKeyboard, device.name,
+                               HasXTestProperty(display, device.deviceid, state_->xtestDevice))) {
+            keyboards.push_back(device.deviceid);
+        }
+    }
+    if (devices != nullptr) XIFreeDeviceInfo(devices);
+    return keyboards;
+}
+
+std::optional<bool> OperatorKeyGrab::KeyDown() {
+    if ((!state_ || state_->link->broken) && !Connect()) return std::nullopt;
+    Display* display = state_->link->display;
+    HandlerScope scope(*state_->link);
+    std::set<unsigned int> modifiers;
+    if (XModifierKeymap* map = XGetModifierMapping(display)) {
+        for (int i = 0; i < 8 * map->max_keypermod; ++i) modifiers.insert(map->modifiermap[i]);
+        XFreeModifiermap(map);
+    }
+    bool down = false;
+    for (const int id : OperatorKeyboards()) {
+        XDevice* device = XOpenDevice(display, static_cast<XID>(id));
+        if (device == nullptr) continue;
+        if (XDeviceState* state = XQueryDeviceState(display, device)) {
+            const auto* item = reinterpret_cast<const unsigned char*>(state->data);
+            for (int i = 0; i < state->num_classes; ++i) {
+                const auto* input = reinterpret_cast<const XInputClass*>(item);
+                if (input->c_class == KeyClass) {
+                    const auto* keys = reinterpret_cast<const XKeyState*>(input);
+                    for (int code = 0; code < 8 * static_cast<int>(sizeof keys->keys); ++code) {
+                        const bool pressed = (keys->keys[code / 8] & (1 << (code % 8))) != 0;
+                        if (pressed && modifiers.count(static_cast<unsigned int>(code)) == 0) {
+                            down = true;
+                        }
+                    }
+                }
+                item += input->length;
+            }
+            XFreeDeviceState(state);
+        }
+        XCloseDevice(display, device);
+    }
+    if (state_->link->broken) return std::nullopt;
+    return down;
+}
+
 OperatorKeys OperatorKeyGrab::Hold() {
     if ((!state_ || state_->link->broken) && !Connect()) return OperatorKeys::Unseen;
     State& state = *state_;
@@ -137,25 +191,17 @@ OperatorKeys OperatorKeyGrab::Hold() {
     state.grabbed.clear();
     state.watchedOnly.clear();
     state.downAtStart = KeysDownNow(display);
-    int count = 0;
-    XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
     Mask keys = EventMask({XI_KeyPress, XI_KeyRelease});
     XIEventMask selection{XIAllDevices, static_cast<int>(keys.size()), keys.data()};
-    for (int i = 0; i < count; ++i) {
-        const XIDeviceInfo& device = devices[i];
-        if (!IsOperatorKeyboard(device.use == XISlaveKeyboard, device.name,
-                                HasXTestProperty(display, device.deviceid, state.xtestDevice))) {
-            continue;
-        }
-        selection.deviceid = device.deviceid;
-        if (XIGrabDevice(display, device.deviceid, DefaultRootWindow(display), CurrentTime, None,
+    for (const int device : OperatorKeyboards()) {
+        selection.deviceid = device;
+        if (XIGrabDevice(display, device, DefaultRootWindow(display), CurrentTime, None,
                          XIGrabModeAsync, XIGrabModeAsync, False, &selection) == GrabSuccess) {
-            state.grabbed.push_back(device.deviceid);
+            state.grabbed.push_back(device);
         } else {
-            state.watchedOnly.insert(device.deviceid);
+            state.watchedOnly.insert(device);
         }
     }
-    if (devices != nullptr) XIFreeDeviceInfo(devices);
     if (!state.watchedOnly.empty()) SelectRawKeys(display, true);
     XSync(display, False);
     if (state.link->broken) return OperatorKeys::Unseen;

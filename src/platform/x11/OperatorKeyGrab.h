@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,6 +53,11 @@ public:
     OperatorKeyGrab(const OperatorKeyGrab&) = delete;
     OperatorKeyGrab& operator=(const OperatorKeyGrab&) = delete;
 
+    // Whether the operator holds down a key that is not a modifier, on any
+    // keyboard but XTest's: keys XTest holds are programs' own (one that
+    // ended in the middle of its keys leaves them down). Nothing without
+    // XInput.
+    std::optional<bool> KeyDown();
     // Grabs the operator's keyboards; Held when every one is, Seen when some
     // could only be watched, Unseen without XInput 2 or a server.
     OperatorKeys Hold();
@@ -66,6 +72,7 @@ private:
     struct State;
 
     bool Connect();
+    std::vector<int> OperatorKeyboards();
     void TakeEvents();
     bool Replay(const std::vector<HeldKey>& keys);
     void LetGo();

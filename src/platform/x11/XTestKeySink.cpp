@@ -117,20 +117,6 @@ std::uint8_t HeldModifiers(unsigned int mods) {
     return heldModifiers;
 }
 
-// Whether a key that is not bound to a modifier is down (on any keyboard).
-bool AnyKeyButModifiersDown(Display* display) {
-    std::array<char, 32> down{};
-    XQueryKeymap(display, down.data());
-    if (XModifierKeymap* modifiers = XGetModifierMapping(display)) {
-        for (int i = 0; i < 8 * modifiers->max_keypermod; ++i) {
-            const KeyCode code = modifiers->modifiermap[i];
-            down[code / 8] = static_cast<char>(down[code / 8] & ~(1 << (code % 8)));
-        }
-        XFreeModifiermap(modifiers);
-    }
-    return std::any_of(down.begin(), down.end(), [](char bits) { return bits != 0; });
-}
-
 std::optional<XkbStateRec> KeyboardState(LinkState& link) {
     XkbStateRec state{};
     if (XkbGetState(link.display, XkbUseCoreKbd, &state) != Success || link.broken) {
@@ -148,14 +134,18 @@ XTestKeySink::~XTestKeySink() { Disconnect(); }
 
 OperatorKeyboard XTestKeySink::Keyboard() {
     if (!connection_ || connection_->link->broken || connection_->xkbEventType < 0) return {};
-    HandlerScope scope(*connection_->link);
-    const auto state = KeyboardState(*connection_->link);
+    std::optional<XkbStateRec> state;
+    {
+        HandlerScope scope(*connection_->link);
+        state = KeyboardState(*connection_->link);
+    }
     if (!state) return {};
     // Held and latched modifiers both reach the next key; a locked one
     // (Num Lock) does not make a shortcut of it.
     const unsigned int reaching = state->base_mods | state->latched_mods;
+    // On a connection of its own, so after the scope above.
     return {HeldModifiers(reaching & ~LockMask), (state->locked_mods & kCharacterLocks) != 0,
-            AnyKeyButModifiersDown(connection_->link->display)};
+            hold_.KeyDown()};
 }
 
 bool XTestKeySink::SuspendLocks() {

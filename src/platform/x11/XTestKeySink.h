@@ -77,6 +77,10 @@ public:
     int OperatorKeysSeen() override { return hold_.Seen(); }
     OperatorKeysOutcome ReleaseOperatorKeys() override;
 
+    // The look at where the keys go, for the event loop (see
+    // x11::FocusWatch::Descriptor()).
+    x11::FocusWatch& Watch() { return look_; }
+
     // TypingWay
     std::string Name() const override { return "XTest"; }
     // Whether the display opens, has XTest and every key the typing uses.

@@ -58,6 +58,7 @@ DesktopTyping::DesktopTyping(std::ostream& err, const TypingSession& session)
       // An offscreen window never has the desktop's keyboard.
       windowsOnDesktop_(QGuiApplication::platformName() != QStringLiteral("offscreen") &&
                         QGuiApplication::platformName() != QStringLiteral("minimal")) {
+    xtest_.Watch().SetConnectionListener([this](int descriptor) { WatchXServer(descriptor); });
     selector_.SetStatusListener([this] { OnStatusChange(); });
     selector_.SetTargetSigns([this] { return DesktopSigns(); });
     sessionLock_.SetUnlockListener([this] { selector_.Unlocked(); });
@@ -70,6 +71,16 @@ KeyTarget DesktopTyping::DesktopSigns() {
     std::optional<bool> ownWindow;
     if (windowsOnDesktop_) ownWindow = QGuiApplication::focusWindow() != nullptr;
     return {std::nullopt, ownWindow, sessionLock_.Locked()};
+}
+
+void DesktopTyping::WatchXServer(int descriptor) {
+    xEvents_ = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+    QObject::connect(xEvents_.get(), &QSocketNotifier::activated, [this] {
+        xtest_.Watch().Drain();
+        // A lost server's descriptor stays readable; the next capture
+        // connects anew and says so.
+        if (xtest_.Watch().Descriptor() < 0) xEvents_->setEnabled(false);
+    });
 }
 
 void DesktopTyping::Prepare() {

@@ -4,7 +4,10 @@
 // one line on standard error and in the status bar when typing cannot reach
 // every application or the desktop refused it.
 
+#include <QSocketNotifier>
+
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -56,6 +59,7 @@ private:
     KeyTarget DesktopSigns();
     void TellOnlyXApplications();
     void TellLockUnseen();
+    void WatchXServer(int descriptor);
     bool DesktopAsked() const;
     void WriteKeyboardNotes(WayRole role, std::ostream& out);
     void WriteTargetNotes(WayRole role, TypingWay& way, std::ostream& out);
@@ -73,6 +77,9 @@ private:
     bool windowsOnDesktop_;
     WayState lastState_ = WayState::Idle;
     bool lockUnseenTold_ = false;
+    // Takes in the X server's events for the look at where the keys go as
+    // they come, so that none pile up between captures.
+    std::unique_ptr<QSocketNotifier> xEvents_;
     std::function<void(const std::string&)> noticeListener_;
 };
 
