@@ -50,6 +50,9 @@ struct MainWindowServices {
     // Takes a line for the operator's diagnosis (standard error) when a
     // capture could not be typed; may be empty.
     std::function<void(const std::string&)> reportProblem;
+    // The administrator's preset settings file, taken at a first start in
+    // place of the defaults (see SettingsPreset.h); empty: none.
+    std::string settingsPreset{};
 };
 
 // A port that start-up's scan could not open, and the system's reason.
@@ -117,6 +120,7 @@ public:
 
 private:
     void LoadOrCreateSettings();
+    void TakePreset();
     bool ScanPorts();
     bool TryPort(std::uint8_t number);
     void EnterReaderState();
@@ -155,6 +159,7 @@ private:
     InfoSound& sound_;
     std::string applicationTitle_;
     std::function<void(const std::string&)> reportProblem_;
+    std::string settingsPreset_;
     ReaderLink link_;
     DemoCodes demoCodes_;
 
