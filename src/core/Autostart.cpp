@@ -82,6 +82,41 @@ std::string AutostartStateLine(const AutostartState& state) {
     return line;
 }
 
+AutostartResult ReadAutostart(AutostartEntries& entries) {
+    AutostartEntry user;
+    AutostartEntry machine;
+    AutostartResult result;
+    result.status = entries.Read(user, machine);
+    if (result.status.Ok()) {
+        result.state = DecideAutostart(user, machine, entries.Kind());
+    } else {
+        result.status.detail = std::string(text::kAutostartReadError) + result.status.detail;
+    }
+    return result;
+}
+
+AutostartResult SwitchAutostart(AutostartEntries& entries, bool on, const std::string& folder) {
+    AutostartResult result = ReadAutostart(entries);
+    if (!result.status.Ok()) return result;
+    const AutostartStep step = StepToSwitch(result.state, on, entries.Kind());
+    if (step == AutostartStep::Refuse) {
+        result.status = Status::Failure(Fault::NoPermission, std::string(text::kAutostartLockedOn));
+        return result;
+    }
+    if (step != AutostartStep::Nothing) {
+        result.status = entries.Apply(step, folder);
+        if (!result.status.Ok()) {
+            result.status.detail = std::string(text::kAutostartError) + result.status.detail;
+            return result;
+        }
+    }
+    return ReadAutostart(entries);
+}
+
+std::string AutostartResultLine(const AutostartResult& result) {
+    return result.status.Ok() ? AutostartStateLine(result.state) : result.status.detail;
+}
+
 // ---- XDG desktop entries ---------------------------------------------------
 
 namespace {

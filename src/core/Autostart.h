@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Status.h"
+
 namespace vm4417 {
 
 // The user's entry: ~/.config/autostart/<name> on Linux, the value <name>
@@ -78,6 +80,28 @@ AutostartMenuItem MenuItemFor(const AutostartState& state);
 
 // The one Czech line `--autostart` prints, for the state after any switch.
 std::string AutostartStateLine(const AutostartState& state);
+
+// The entries as a system keeps them (files, the registry).
+class AutostartEntries {
+public:
+    virtual ~AutostartEntries() = default;
+    virtual MachineEntryKind Kind() const = 0;
+    // Reads the user's and the machine's entry anew.
+    virtual Status Read(AutostartEntry& user, AutostartEntry& machine) = 0;
+    // Carries out a step; WriteEntry starts the program in `folder`.
+    virtual Status Apply(AutostartStep step, const std::string& folder) = 0;
+};
+
+struct AutostartResult {
+    Status status;  // a failure's detail: the Czech line, with the system's words
+    AutostartState state;
+};
+// The state as the entries say it now.
+AutostartResult ReadAutostart(AutostartEntries& entries);
+// Switches it on (for `folder`) or off, and reads the entries back.
+AutostartResult SwitchAutostart(AutostartEntries& entries, bool on, const std::string& folder);
+// The state line, or what went wrong, in one Czech line.
+std::string AutostartResultLine(const AutostartResult& result);
 
 // ---- XDG desktop entries (Linux) ---------------------------------------
 

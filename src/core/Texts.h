@@ -288,6 +288,8 @@ inline constexpr std::string_view kAlreadyRunning = "Program už pracuje ve slo�
 inline constexpr std::string_view kAlreadyRunningShown = "; jeho okno je teď vpředu.";
 inline constexpr std::string_view kAlreadyRunningNoAnswer =
     ", ale neodpovídá; druhý se nespustí (ukončete první, nebo počkejte, až doběhne).";
+inline constexpr std::string_view kHandOverUnavailable =
+    "další spuštění v této složce nepřenese okno dopředu: ";
 inline constexpr std::string_view kFolderNotLocked = "Pracovní složku nelze zamknout: ";
 inline constexpr std::string_view kFolderNotLockedEnd =
     "); program běží, ale nepozná, spustí-li se v téže složce podruhé.";
