@@ -34,7 +34,7 @@ Status ReadEntry(HKEY root, RunReading& reading) {
     std::vector<std::uint8_t> bytes;
     bool present = false;
     if (const LSTATUS s =
-            ReadValue(root, kRunKey, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, bytes, present);
+            ReadValue(root, kRunKey, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, bytes, present);
         s != ERROR_SUCCESS) {
         return Failure("RegGetValueW Run\\VM4417", s);
     }

@@ -468,10 +468,11 @@ void TForm1::OnInitMenuPopup(HMENU menu, LPARAM lParam) {
     EnableMenuItem(menu, kAutostartCommand, MF_BYCOMMAND | (item.enabled ? MF_ENABLED : MF_GRAYED));
 }
 
+// The choice turns the entry as it is now, not as the menu last showed it.
 bool TForm1::OnSysCommand(WPARAM command) {
     if ((command & 0xFFF0) != kAutostartCommand || !switchAutostart_) return false;
-    const UINT state = GetMenuState(GetSystemMenu(window_, FALSE), kAutostartCommand, MF_BYCOMMAND);
-    switchAutostart_((state & MF_CHECKED) == 0);
+    const AutostartMenuItem item = readAutostart_();
+    if (item.enabled) switchAutostart_(!item.checked);
     return true;
 }
 
