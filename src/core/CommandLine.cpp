@@ -24,8 +24,6 @@ CommandLineAction StandaloneAction(std::string_view option, const SystemOptions&
     if (options.presetInstall && option == "--install-preset") {
         return CommandLineAction::InstallPreset;
     }
-    if (options.presetInstall && option == "--remove-preset")
-        return CommandLineAction::RemovePreset;
     return CommandLineAction::Window;
 }
 
@@ -105,8 +103,7 @@ CommandLineOutcome RunCommandLineAction(CommandLineAction action, const CommandL
         case CommandLineAction::Misuse: return {kExitUsage, {}, system.usage};
         case CommandLineAction::Window:
         case CommandLineAction::Autostart:
-        case CommandLineAction::InstallPreset:
-        case CommandLineAction::RemovePreset: break;
+        case CommandLineAction::InstallPreset: break;
     }
     return {kExitUsage, {}, {}};
 }

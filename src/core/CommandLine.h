@@ -25,7 +25,6 @@ enum class CommandLineAction {
     Misuse,         // an option of ours with something after it
     Autostart,      // --autostart [on|off]: say or switch the start at login
     InstallPreset,  // --install-preset FILE: the installer's copy of a preset
-    RemovePreset,   // --remove-preset: the uninstaller's removal of it
 };
 
 enum class AutostartSwitch { Query, On, Off };
@@ -33,7 +32,7 @@ enum class AutostartSwitch { Query, On, Off };
 // The options a system has beyond the shared ones.
 struct SystemOptions {
     bool documentsFolder = false;  // --in-documents
-    bool presetInstall = false;    // --install-preset, --remove-preset (for the installer)
+    bool presetInstall = false;    // --install-preset (for the installer)
 };
 
 // Everything the command line asks for. The folder options combine with the

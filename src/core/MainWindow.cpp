@@ -86,7 +86,11 @@ void MainWindow::TakePreset() {
     const PresetReading preset = ReadPreset(files_, settingsPreset_);
     if (preset.load == PresetLoad::Loaded) settings_ = preset.settings;
     if (preset.load == PresetLoad::Invalid) {
-        view_.ShowErrorBox(InvalidPresetText(settingsPreset_, preset.reason));
+        // Also for the administrator's logs: a start at login shows the box
+        // to an operator who did not make the file.
+        const std::string text = InvalidPresetText(settingsPreset_, preset.reason);
+        if (reportProblem_) reportProblem_(text);
+        view_.ShowErrorBox(text);
     }
 }
 

@@ -302,7 +302,6 @@ inline constexpr std::string_view kPresetWrongSize = "soubor má ";
 inline constexpr std::string_view kPresetWrongSizeEnd = " bajtů místo 16";
 inline constexpr std::string_view kPresetInstalled = "Přednastavení parametrů uloženo: ";
 inline constexpr std::string_view kPresetNotInstalled = "Přednastavení parametrů nelze uložit: ";
-inline constexpr std::string_view kPresetRemoved = "Přednastavení parametrů odstraněno: ";
 
 // vm4417 --help: the working folder and start at login, after the shared
 // options; the Windows program adds --in-documents.

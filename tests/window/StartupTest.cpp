@@ -371,6 +371,8 @@ TEST_F(WindowTest, APresetThatIsNoSettingsRecordIsToldAndTheDefaultsWritten) {
         EXPECT_EQ(box.rfind("Chyba v přednastavení parametrů " + settingsPreset + ": ", 0), 0u)
             << box;
         EXPECT_TRUE(box.ends_with(c.reason)) << box;
+        EXPECT_EQ(reported, std::vector<std::string>{box}) << "also on standard error";
+        reported.clear();
         EXPECT_EQ(ReadFileBytes(dir / "VM4417.INI"),
                   (Bytes{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
     }

@@ -51,8 +51,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     switch (request.action) {
         case CommandLineAction::Window:
         case CommandLineAction::Autostart: break;
-        case CommandLineAction::InstallPreset:
-        case CommandLineAction::RemovePreset: return vm4417::ui::RunPresetOption(request);
+        case CommandLineAction::InstallPreset: return vm4417::ui::RunPresetOption(request);
         default: return vm4417::ui::RunOnConsole(request.action);
     }
     if (!EnterWorkingFolder(request)) return 1;

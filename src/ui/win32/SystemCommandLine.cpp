@@ -99,12 +99,7 @@ int RunPresetOption(const CommandLineRequest& request) {
         return Say(STD_ERROR_HANDLE,
                    std::string(text::kPresetNotInstalled) + folder.value_or("%ProgramData%"), 1);
     }
-    const std::string target = *folder + "\\VM4417.INI";
-    if (request.action == CommandLineAction::InstallPreset) {
-        return InstallPreset(request.presetSource, target);
-    }
-    DeleteFileW(win32::Wide(target).c_str());
-    return Say(STD_OUTPUT_HANDLE, std::string(text::kPresetRemoved) + target, 0);
+    return InstallPreset(request.presetSource, *folder + "\\VM4417.INI");
 }
 
 }  // namespace vm4417::ui

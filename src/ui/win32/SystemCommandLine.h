@@ -20,9 +20,9 @@ int RunOnConsole(CommandLineAction action);
 // in one line on standard output (0), or what went wrong on standard error (1).
 int RunAutostartOption(AutostartSwitch wanted, const std::string& folder);
 
-// The installer's --install-preset FILE and --remove-preset: the
-// administrator's preset checked as at a first start and copied to
-// %ProgramData%\VM4417\VM4417.INI, or removed from there. 0 when done.
+// The installer's --install-preset FILE: the administrator's preset checked
+// as at a first start and copied to %ProgramData%\VM4417\VM4417.INI. 0 when
+// done.
 int RunPresetOption(const CommandLineRequest& request);
 
 }  // namespace vm4417::ui
