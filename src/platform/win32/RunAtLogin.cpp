@@ -33,8 +33,8 @@ LSTATUS ReadValue(HKEY root, const wchar_t* key, DWORD type, std::vector<std::ui
 Status ReadEntry(HKEY root, RunReading& reading) {
     std::vector<std::uint8_t> bytes;
     bool present = false;
-    if (const LSTATUS s =
-            ReadValue(root, kRunKey, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, bytes, present);
+    if (const LSTATUS s = ReadValue(
+            root, kRunKey, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, bytes, present);
         s != ERROR_SUCCESS) {
         return Failure("RegGetValueW Run\\VM4417", s);
     }
