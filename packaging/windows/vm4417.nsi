@@ -17,8 +17,9 @@ SetCompressor /SOLID lzma
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define APPROVED_KEY "Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
 
-; The check box's text is the program's own menu item, from its texts.
-!searchparse /file "${__FILEDIR__}\..\..\src\core\Texts.h" `kAutostartItem = "` AUTOSTART_LABEL `"`
+; The check box's text is the program's own menu item, from its texts
+; (makensis works in the folder of this script).
+!searchparse /file "../../src/core/Texts.h" `kAutostartItem = "` AUTOSTART_LABEL `"`
 
 !include nsDialogs.nsh
 !include FileFunc.nsh
