@@ -30,6 +30,7 @@ constexpr int kFrames = 100;
 class NoSound final : public vm4417::InfoSound {
 public:
     void Play() override {}
+    void PlayWarning() override {}
 };
 
 }  // namespace

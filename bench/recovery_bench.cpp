@@ -43,6 +43,7 @@ constexpr int kPort = 29;
 class NoSound final : public vm4417::InfoSound {
 public:
     void Play() override {}
+    void PlayWarning() override {}
 };
 
 double Milliseconds(Steady::duration d) {

@@ -4,7 +4,10 @@
 // long Begin() takes and what the look at the operator's keyboard adds
 // before the first key, by key and by character; and what the looks at where
 // the keys go (Target()) take with nothing amiss: before the first key, per
-// key, and in all per capture, for a code alone and with order and time.
+// key, and in all per capture, for a code alone and with order and time;
+// what holding the operator's keyboards back costs a capture with nobody
+// typing, and, with the operator typing during each capture on a keyboard
+// of their own, how long after the capture's Enter the held keys arrive.
 // Prints plain lines.
 
 #include <algorithm>
@@ -24,6 +27,8 @@
 // After the program's headers: Xlib defines macros (None, Status) that
 // clash with their names.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 namespace {
 
@@ -56,12 +61,26 @@ public:
         (sent.empty() ? targetsBefore : targetsPerKey).push_back(Ms(Steady::now() - asked).count());
         return target;
     }
+    OperatorKeys HoldOperatorKeys() override {
+        const auto asked = Steady::now();
+        const OperatorKeys keys = inner_.HoldOperatorKeys();
+        hold = Ms(Steady::now() - asked).count();
+        return keys;
+    }
+    OperatorKeysOutcome ReleaseOperatorKeys() override {
+        const auto asked = Steady::now();
+        const OperatorKeysOutcome outcome = inner_.ReleaseOperatorKeys();
+        release = Ms(Steady::now() - asked).count();
+        return outcome;
+    }
 
     Steady::time_point beginCalled, beginReturned;
     std::vector<Steady::time_point> sent;
     // How long each look at where the keys go took, in ms: those before the
     // first key, and those before each later key-down.
     std::vector<double> targetsBefore, targetsPerKey;
+    // How long holding the operator's keys back took, and letting go.
+    double hold = 0, release = 0;
 
 private:
     KeySink& Inner() const override { return inner_; }
@@ -85,6 +104,7 @@ struct Figures {
     // The looks at where the keys go: before the first key and per capture
     // (sums), and each one before a later key-down.
     std::vector<double> targetsBefore, targetsPerCapture, targetsPerKey;
+    std::vector<double> holds, releases;
 };
 
 double Sum(const std::vector<double>& values) {
@@ -114,6 +134,8 @@ bool Measure(KeySink& keys, CaptureKeys capture, const std::vector<KeyStep>& ste
         figures.targetsPerCapture.push_back(Sum(sink.targetsBefore) + Sum(sink.targetsPerKey));
         figures.targetsPerKey.insert(figures.targetsPerKey.end(), sink.targetsPerKey.begin(),
                                      sink.targetsPerKey.end());
+        figures.holds.push_back(sink.hold);
+        figures.releases.push_back(sink.release);
         for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
             const auto pause = steps[i].pauseAfter;
             if (pause.count() == 0) continue;
@@ -143,6 +165,61 @@ void Print(const char* way, const Figures& f) {
         *std::max_element(f.targetsBefore.begin(), f.targetsBefore.end()), Median(f.targetsPerKey),
         Percentile(f.targetsPerKey, 0.99), f.targetsPerKey.size(), Median(f.targetsPerCapture),
         *std::max_element(f.targetsPerCapture.begin(), f.targetsPerCapture.end()));
+    std::printf(
+        "%s: the operator's keyboards held back (nobody typing): hold median %.3f ms (max %.3f), "
+        "release median %.3f ms (max %.3f)\n",
+        way, Median(f.holds), *std::max_element(f.holds.begin(), f.holds.end()), Median(f.releases),
+        *std::max_element(f.releases.begin(), f.releases.end()));
+}
+
+// Key presses the window received: keysym and server time.
+struct Press {
+    KeySym keysym;
+    Time time;
+};
+
+std::vector<Press> TakePresses(Display* display) {
+    std::vector<Press> presses;
+    XSync(display, False);
+    while (XPending(display) > 0) {
+        XEvent e;
+        XNextEvent(display, &e);
+        if (e.type == KeyPress) presses.push_back({XLookupKeysym(&e.xkey, 0), e.xkey.time});
+    }
+    return presses;
+}
+
+// The operator types "pozn" on a keyboard of their own 100 ms into each of
+// kHeldRuns captures; the window's server times give the gap between the
+// capture's Enter and the first of the operator's keys after it.
+bool MeasureHeldKeys(KeySink& keys, Display* window, const std::string& displayName) {
+    constexpr int kHeldRuns = 20;
+    SystemClock clock;
+    std::vector<double> gaps;
+    int whole = 0;
+    for (int run = 0; run < kHeldRuns; ++run) {
+        TakePresses(window);
+        const std::string command = "DISPLAY=" + displayName +
+                                    " " X_OPERATOR_KEYS
+                                    " --after 100 --every 40 type pozn >/dev/null &";
+        if (std::system(command.c_str()) != 0) return false;
+        const TypingOutcome outcome =
+            TypeCapture(keys, clock, {1, "00:00:00", kCode, false, false});
+        clock.SleepFor(std::chrono::milliseconds(300));
+        const auto presses = TakePresses(window);
+        const auto enter = std::find_if(presses.begin(), presses.end(),
+                                        [](const Press& p) { return p.keysym == XK_Return; });
+        if (!outcome.typed || enter == presses.end() || enter + 1 == presses.end()) continue;
+        whole += outcome.operatorKeys.delivered == 4 && presses.end() - enter == 5;
+        gaps.push_back(static_cast<double>((enter + 1)->time - enter->time));
+    }
+    if (gaps.empty()) return false;
+    std::printf(
+        "held keys: %d captures with the operator typing 4 letters during each, %d with all 4 "
+        "after the Enter; the first of them %.0f ms after the Enter (median of server times, "
+        "max %.0f)\n",
+        kHeldRuns, whole, Median(gaps), *std::max_element(gaps.begin(), gaps.end()));
+    return true;
 }
 
 // A window of the bench's own with the focus, as an application the
@@ -196,6 +273,7 @@ int main() {
     Print("by key", byKey);
     Print("by character", byCharacter);
     Print("by key, order and time", withOrderAndTime);
+    if (!MeasureHeldKeys(keys, target, xvfb.DisplayName())) return 1;
     XCloseDisplay(target);
     return 0;
 }

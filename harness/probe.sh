@@ -8,6 +8,8 @@
 #   count_in FILE REGEX        how many lines of FILE match
 #   wait_count SECONDS FILE REGEX N   until at least N lines match
 #   typed_lines                what the probe received, one line per Enter
+#   pressed_text_since LINE    what the probe's presses typed after its line
+#                              LINE, Enter as \x0d
 #   keys_left_down             how many keys the probe saw pressed and never
 #                              released, if any
 #   pid_of_user_program PATH   the session user's process running PATH
@@ -32,6 +34,11 @@ count_in() { grep -c -E "$2" "$1" 2>/dev/null || true; }
 
 has_count() { (($(count_in "$1" "$2") >= $3)); }
 wait_count() { wait_for "$1" has_count "$2" "$3" "$4"; }
+
+pressed_text_since() {
+    tail -n +$(($1 + 1)) "${2:-$S/probe.log}" |
+        awk '$2 == "press" && match($0, /".*"$/) { printf "%s", substr($0, RSTART + 1, RLENGTH - 2) }'
+}
 
 typed_lines() {
     awk '$2 == "press" && match($0, /".*"$/) {

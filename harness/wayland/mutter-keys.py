@@ -4,8 +4,8 @@
 One remote-input session of mutter's own (org.gnome.Mutter.RemoteDesktop),
 kept for the whole run: a new session can drop its first keys, so Shift is
 tapped once at the start, before anything else. Reads lines of key names
-(Shift space Tab Escape Return) from standard input and taps each key in
-turn; prints "ready" once the session runs and "done LINE" after each line.
+(Shift space Tab Escape Return, or a small letter) from standard input and
+taps each key in turn; prints "ready" once the session runs and "done LINE" after each line.
 """
 import sys
 import time
@@ -17,6 +17,13 @@ HOLD = 0.03  # seconds between a key's press and its release
 GAP = 0.15   # between keys, so that a dialog's widgets keep up
 
 
+def keysym_of(name):
+    """A named key's keysym; a small letter's is its own code."""
+    if len(name) == 1 and 'a' <= name <= 'z':
+        return ord(name)
+    return KEYSYMS[name]
+
+
 def main():
     bus = dbus.SessionBus()
     desktop = bus.get_object('org.gnome.Mutter.RemoteDesktop', '/org/gnome/Mutter/RemoteDesktop')
@@ -26,7 +33,7 @@ def main():
     session.Start()
 
     def tap(name):
-        keysym = dbus.UInt32(KEYSYMS[name])
+        keysym = dbus.UInt32(keysym_of(name))
         session.NotifyKeyboardKeysym(keysym, True)
         time.sleep(HOLD)
         session.NotifyKeyboardKeysym(keysym, False)

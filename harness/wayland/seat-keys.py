@@ -7,7 +7,7 @@ way the keys meet the seat's shared modifiers and locks, like a real
 keyboard's.
 
 Reads lines of key names (Shift space Tab Escape Return Caps_Lock
-Control_L Alt_L) from standard input: NAME taps the key, +NAME presses it,
+Control_L Alt_L, or a small letter) from standard input: NAME taps the key, +NAME presses it,
 -NAME releases it. Prints "ready" once keys reach the seat and "done LINE"
 after each line; stops at the end of its input.
 """
@@ -68,13 +68,20 @@ def portal_keys(bus):
                                                             dbus.UInt32(1 if down else 0))
 
 
+def keysym_of(name):
+    """A named key's keysym; a small letter's is its own code."""
+    if len(name) == 1 and 'a' <= name <= 'z':
+        return ord(name)
+    return KEYSYMS[name]
+
+
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
     notify = mutter_keys(bus) if sys.argv[1:] == ['--mutter'] else portal_keys(bus)
 
     def press(name, down):
-        notify(KEYSYMS[name], down)
+        notify(keysym_of(name), down)
 
     def tap(name):
         press(name, True)

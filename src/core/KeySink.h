@@ -52,6 +52,11 @@ inline constexpr std::uint8_t Shift = 1 << 5;
 struct OperatorKeyboard {
     std::optional<std::uint8_t> heldModifiers;  // `held` bits down or latched now
     std::optional<bool> capsLock;               // Caps Lock or Shift Lock on
+    // A key other than the modifiers is down. Where a way holds the
+    // operator's keys back during a capture, a key still down when the hold
+    // begins would have its release held too, and the capture's own press of
+    // the same key would then be taken for a repeat and lost.
+    std::optional<bool> keyDown = std::nullopt;
 };
 
 // Where the keys of a capture would go now, as a way of typing (or the
@@ -68,24 +73,13 @@ struct KeyTarget {
     // The session is locked, or a secure screen of the system has the
     // keyboard (a password prompt of the session, not of an application).
     std::optional<bool> locked;
+    // Another program holds the keyboard, so keys would not reach the window
+    // that has the focus: a screen locker that the way cannot tell from a
+    // menu or the window manager's key bindings.
+    std::optional<bool> keyboardTaken = std::nullopt;
 
     friend bool operator==(const KeyTarget&, const KeyTarget&) = default;
 };
-
-// What a way sees, completed by what the desktop around it tells (the
-// session's lock, the toolkit's own windows): the way's own answers stand
-// where it has them, since it looks at the moment of each key; a lock that
-// either side sees counts.
-inline KeyTarget WithSigns(KeyTarget seen, const KeyTarget& signs) {
-    if (!seen.focus) seen.focus = signs.focus;
-    if (!seen.ownWindow) seen.ownWindow = signs.ownWindow;
-    if (signs.locked == true) {
-        seen.locked = true;
-    } else if (!seen.locked) {
-        seen.locked = signs.locked;
-    }
-    return seen;
-}
 
 // What a way does with the keys the operator types while a capture is being
 // typed (a note typed on, a colleague's chip touched meanwhile).

@@ -88,20 +88,28 @@ void WaitWhileSettling(KeySink& sink, Clock& clock) {
     if (settling.count() > 0 && settling <= kSettleWaitLimit) clock.SleepFor(settling);
 }
 
-// The modifiers among `watched` that the operator still holds once the wait
-// is over; 0 when none (or when the way cannot see them).
-std::uint8_t WaitForModifiersReleased(KeySink& sink, Clock& clock, std::uint8_t watched) {
+struct StillHeld {
+    std::uint8_t modifiers = 0;  // among the watched ones
+    bool key = false;            // a key other than the modifiers
+};
+
+// What the operator still holds once the wait is over: nothing (or what the
+// way cannot see) when everything was let go in time.
+StillHeld WaitForKeysReleased(KeySink& sink, Clock& clock, std::uint8_t watched) {
     const Clock::TimePoint deadline = clock.Now() + kModifierReleaseWait;
     for (;;) {
-        const std::uint8_t heldNow = sink.Keyboard().heldModifiers.value_or(0) & watched;
-        if (heldNow == 0 || clock.Now() >= deadline) return heldNow;
+        const OperatorKeyboard keyboard = sink.Keyboard();
+        const StillHeld now{static_cast<std::uint8_t>(keyboard.heldModifiers.value_or(0) & watched),
+                            keyboard.keyDown.value_or(false)};
+        if ((now.modifiers == 0 && !now.key) || clock.Now() >= deadline) return now;
         clock.SleepFor(kModifierPoll);
     }
 }
 
-std::string HeldText(std::uint8_t heldModifiers) {
-    const bool one = (heldModifiers & (heldModifiers - 1)) == 0;
-    return std::string(one ? text::kKeyHeld : text::kKeysHeld) + HeldModifierNames(heldModifiers);
+std::string HeldText(const StillHeld& held) {
+    if (held.modifiers == 0) return std::string(text::kSomeKeyHeld);
+    const bool one = (held.modifiers & (held.modifiers - 1)) == 0;
+    return std::string(one ? text::kKeyHeld : text::kKeysHeld) + HeldModifierNames(held.modifiers);
 }
 
 // Keys go only where the operator meant them: never into a locked session's
@@ -135,6 +143,7 @@ public:
 private:
     static std::string_view Refusal(const KeyTarget& now) {
         if (now.locked == true) return text::kSessionLocked;
+        if (now.keyboardTaken == true) return text::kKeyboardTaken;
         if (now.ownWindow == true) return text::kFocusInOwnWindow;
         return {};
     }
@@ -225,9 +234,12 @@ TypingOutcome TypeBegun(KeySink& sink, Clock& clock, const std::vector<KeyStep>&
     // A key typed while the operator holds Ctrl or Alt would reach the
     // application as a shortcut (select all, close the tab): never type then.
     // A held Shift only matters where the typing does not hold Shift itself.
+    // A key still down would have its release held back with the operator's
+    // keys, so that is waited for too.
     const auto watched = static_cast<std::uint8_t>(exactCharacters ? 0xFF : ~held::Shift);
-    if (const std::uint8_t heldModifiers = WaitForModifiersReleased(sink, clock, watched)) {
-        return {false, HeldText(heldModifiers), {}};
+    if (const StillHeld held = WaitForKeysReleased(sink, clock, watched);
+        held.modifiers || held.key) {
+        return {false, HeldText(held), {}};
     }
     // The capture is meant for the window that has the focus once the
     // operator let go: a held Alt may have been Alt+Tab.

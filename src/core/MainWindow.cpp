@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include <cctype>
+#include <optional>
 
 #include "CounterInput.h"
 #include "KeyTyping.h"
@@ -16,6 +17,16 @@ std::string Concat(std::string_view a, std::string_view b) {
     std::string s(a);
     s += b;
     return s;
+}
+
+// "Záznam č. 12 nebyl napsán: obrazovka je zamčená. Je v seznamu v okně
+// programu."
+std::string NotTypedNotice(std::uint32_t counter, const std::string& problem) {
+    std::string notice = Concat(text::kNotTypedStart, CounterText(counter));
+    notice += text::kNotTypedMiddle;
+    if (!problem.empty()) notice += ": " + problem;
+    notice += text::kNotTypedEnd;
+    return notice;
 }
 
 }  // namespace
@@ -39,6 +50,7 @@ MainWindow::MainWindow(const MainWindowServices& services)
       sound_(services.sound),
       applicationTitle_(services.applicationTitle),
       reportProblem_(services.reportProblem),
+      attention_(services.attention),
       settingsPreset_(services.settingsPreset),
       link_(services.ports),
       demoCodes_(services.demoSeed) {}
@@ -309,7 +321,8 @@ void MainWindow::Timer2Timer() {
 }
 
 // Numbers, stamps, logs and delivers the capture whose code is in the link,
-// and beeps.
+// and beeps: with the warning sound, and a call for an operator who is not
+// looking, when it was to be typed and was not.
 void MainWindow::RegisterCapture() {
     captureTime_ = TimeText(clock_.LocalNow()).substr(0, kCaptureTimeLength);
     const bool withOrder = IsOn(settings_.OrderToKeys);
@@ -325,6 +338,8 @@ void MainWindow::RegisterCapture() {
             ShowLogError();
         }
     }
+    // Why the capture was not typed, when it was to be typed and was not.
+    std::optional<std::string> notTyped;
     if (IsOn(settings_.CodeToKeys)) {
         const CaptureKeys keys{captureCounter_, captureTime_, code,
                                withOrder,       withTime,     IsOn(settings_.ExactCharacters)};
@@ -333,6 +348,7 @@ void MainWindow::RegisterCapture() {
             // Nothing may be lost: a capture that could not be typed is listed.
             WriteListLine();
             ShowTypingError(typing.problem);
+            notTyped = typing.problem;
         } else if (typing.OperatorKeysMixedIn()) {
             // The application got a mixed line; the list keeps the capture as read.
             WriteListLine();
@@ -342,7 +358,21 @@ void MainWindow::RegisterCapture() {
     } else {
         WriteListLine();
     }
-    if (IsOn(settings_.SoundSignal)) sound_.Play();
+    if (notTyped) {
+        TellNotTyped(*notTyped);
+    } else if (IsOn(settings_.SoundSignal)) {
+        sound_.Play();
+    }
+}
+
+// The application received nothing and the capture waits in the list: the
+// operator hears the difference without looking, and one who is not looking
+// at the window is called to it.
+void MainWindow::TellNotTyped(const std::string& problem) {
+    if (IsOn(settings_.SoundSignal)) sound_.PlayWarning();
+    if (attention_ != nullptr && !attention_->WindowInFront()) {
+        attention_->Ask(NotTypedNotice(captureCounter_, problem));
+    }
 }
 
 // The status bar shows one text at a time. A capture that could not be

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Attention.h"
 #include "Clock.h"
 #include "DemoCodes.h"
 #include "Drv232.h"
@@ -50,6 +51,9 @@ struct MainWindowServices {
     // Takes a line for the operator's diagnosis (standard error) when a
     // capture could not be typed; may be empty.
     std::function<void(const std::string&)> reportProblem;
+    // Reaches the operator when a capture was not typed while the window is
+    // not in front; may be null.
+    Attention* attention = nullptr;
     // The administrator's preset settings file, taken at a first start in
     // place of the defaults (see SettingsPreset.h); empty: none.
     std::string settingsPreset{};
@@ -142,6 +146,7 @@ private:
     void ShowCaptureError(std::string_view text);
     void ShowTypingError(const std::string& problem);
     void ShowTypingNote(std::string_view note);
+    void TellNotTyped(const std::string& problem);
     void ShowQuietStatus();
 
     void RegisterCapture();
@@ -159,6 +164,7 @@ private:
     InfoSound& sound_;
     std::string applicationTitle_;
     std::function<void(const std::string&)> reportProblem_;
+    Attention* attention_;
     std::string settingsPreset_;
     ReaderLink link_;
     DemoCodes demoCodes_;

@@ -64,6 +64,7 @@ inline constexpr std::string_view kKeyboardError = "Chyba při zápisu do kláve
 // Why a capture was listed instead of typed: after kKeyboardError and ": ".
 inline constexpr std::string_view kKeyHeld = "je stisknutá klávesa ";     // + "Ctrl"
 inline constexpr std::string_view kKeysHeld = "jsou stisknuté klávesy ";  // + "Ctrl, Alt"
+inline constexpr std::string_view kSomeKeyHeld = "držíte stisknutou klávesu";
 inline constexpr std::string_view kCapsLockStuck = "Caps Lock nejde vypnout";
 // Standard error: which capture went to the list instead.
 inline constexpr std::string_view kListedCapture = "v seznamu v okně je záznam č. ";
@@ -71,6 +72,8 @@ inline constexpr std::string_view kTargetElevated =
     "aplikace, do které se píše, běží jako správce (spusťte jako správce i tento program)";
 // The keys would not go where the operator meant them.
 inline constexpr std::string_view kSessionLocked = "obrazovka je zamčená";
+inline constexpr std::string_view kKeyboardTaken =
+    "klávesnici drží jiný program, nejspíš zámek obrazovky";
 inline constexpr std::string_view kFocusInOwnWindow = "klávesnice je v okně tohoto programu";
 inline constexpr std::string_view kFocusMovedWhileTyping =
     "během psaní se změnilo okno s klávesnicí; začátek záznamu dostalo předchozí okno";
@@ -99,6 +102,12 @@ inline constexpr std::string_view kKeypadMinusName = "- na numerické klávesnic
 // A way of typing that the desktop ended is being set up again.
 inline constexpr std::string_view kTypingResuming = "psaní do klávesnice se obnovuje";
 inline constexpr std::string_view kUntypableCode = "kód obsahuje znak, který nelze napsat";
+// A desktop notification for a capture that was not typed, when the
+// program's window is not in front: kNotTypedStart, the order number,
+// kNotTypedMiddle, ": " and the reason where there is one, kNotTypedEnd.
+inline constexpr std::string_view kNotTypedStart = "Záznam č. ";
+inline constexpr std::string_view kNotTypedMiddle = " nebyl napsán";
+inline constexpr std::string_view kNotTypedEnd = ". Je v seznamu v okně programu.";
 inline constexpr std::string_view kNumberFormatError = "Chybný formát čísla";
 
 inline constexpr std::string_view kBlocked = "Čtečka zablokována";
@@ -186,6 +195,13 @@ inline constexpr std::string_view kTypingAlwaysExact =
 inline constexpr std::string_view kTypingExactOption =
     "Přesné znaky: bez této volby rozhoduje o znacích rozložení klávesnice cílové aplikace "
     "(s českým dojdou číslice); s ní dojde kód stejně na každém rozložení.";
+// What happens to the keys the operator types while a capture is typed.
+inline constexpr std::string_view kTypingHoldsOperatorKeys =
+    "Klávesy, které stisknete během psaní záznamu, program podrží a pošle hned po jeho "
+    "Enteru.";
+inline constexpr std::string_view kTypingMixesOperatorKeys =
+    "Klávesy, které stisknete během psaní záznamu, program na této ploše nevidí a dostanou se "
+    "mezi jeho znaky: než kód dojde (asi půl vteřiny, s pořadím a časem necelé dvě), nepište.";
 // The report's last lines: where the keys go, what the program can tell
 // about it on the way in use, and what it does then.
 inline constexpr std::string_view kTargetOwnWindow =
@@ -196,7 +212,7 @@ inline constexpr std::string_view kTargetLockSeenEnd =
     "): kód pak nenapíše do pole pro heslo, jen do seznamu.";
 inline constexpr std::string_view kTargetLockByLogind = "logind";
 inline constexpr std::string_view kTargetLockByXServer =
-    "X server: xscreensaver, i3lock, slock a podobné zámky";
+    "X server: zámky, které drží klávesnici, např. i3lock, xsecurelock, xtrlock; xscreensaver";
 inline constexpr std::string_view kTargetLockBySway = "sway: swaylock";
 inline constexpr std::string_view kTargetLockUnseen =
     "Pozor: na této ploše program zamčenou obrazovku nepozná. Před zamčením obrazovky vypněte "

@@ -26,6 +26,7 @@
 
 #include "KeyTyping.h"
 #include "PortalKeySink.h"
+#include "PrivateBus.h"
 #include "RestoreToken.h"
 #include "TempDir.h"
 #include "Texts.h"
@@ -35,7 +36,7 @@
 namespace vm4417 {
 namespace {
 
-constexpr int kWaitMs = 10000;
+constexpr int kWaitMs = test::kBusWaitMs;
 
 struct MockOptions {
     int version = 1;
@@ -49,36 +50,12 @@ struct MockOptions {
 class MockPortal {
 public:
     explicit MockPortal(const MockOptions& options, bool withPortal = true) {
-        address_ = QString::fromStdString("unix:path=" + dir_ / "bus");
-        bus_.start("dbus-daemon",
-                   {"--session", "--nofork", "--nopidfile", "--address=" + address_});
-        if (!QTest::qWaitFor(
-                [&] { return QFileInfo::exists(QString::fromStdString(dir_ / "bus")); }, kWaitMs)) {
-            ADD_FAILURE() << "dbus-daemon did not start";
-        }
-        static int count = 0;
-        name_ = QStringLiteral("mock-portal-%1").arg(++count);
-        connection_ =
-            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address_, name_));
         if (withPortal) StartPortal(options);
     }
-    ~MockPortal() {
-        StopPortal();
-        connection_.reset();
-        QDBusConnection::disconnectFromBus(name_);
-        bus_.terminate();
-        bus_.waitForFinished();
-    }
 
-    QDBusConnection& connection() { return *connection_; }
-    bool Running() {
-        return connection_->interface()->isServiceRegistered("org.freedesktop.portal.Desktop");
-    }
-    void StopPortal() {
-        if (portal_.state() == QProcess::NotRunning) return;
-        portal_.terminate();
-        portal_.waitForFinished();
-    }
+    QDBusConnection& connection() { return bus_.connection(); }
+    bool Running() { return bus_.HasService("org.freedesktop.portal.Desktop"); }
+    void StopPortal() { bus_.StopMock(); }
     QJsonArray Calls() { return QJsonDocument::fromJson(Mock("CallsJson").toUtf8()).array(); }
     // The options or arguments of every call of `method`, in order.
     std::vector<QJsonValue> CallsOf(const QString& method) {
@@ -98,29 +75,18 @@ private:
             {"version", options.version}, {"types", options.types}, {"start", options.start}};
         if (!options.token.empty()) parameters["token"] = QString::fromStdString(options.token);
         if (!options.light.empty()) parameters["light"] = QString::fromStdString(options.light);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DBUS_SESSION_BUS_ADDRESS", address_);
-        portal_.setProcessEnvironment(environment);
-        portal_.start("/usr/bin/python3",
-                      {"-m", "dbusmock", "--session", "--template", VM4417_PORTAL_MOCK,
-                       "--parameters", QJsonDocument(parameters).toJson(QJsonDocument::Compact)});
-        if (!QTest::qWaitFor([&] { return Running(); }, kWaitMs)) {
-            ADD_FAILURE() << "the mock portal did not start: python3-dbusmock is needed";
-        }
+        bus_.StartMock("org.freedesktop.portal.Desktop",
+                       {"--template", VM4417_PORTAL_MOCK, "--parameters",
+                        QJsonDocument(parameters).toJson(QJsonDocument::Compact)});
     }
     QString Mock(const QString& method) {
-        const QDBusMessage reply = connection_->call(QDBusMessage::createMethodCall(
+        const QDBusMessage reply = bus_.connection().call(QDBusMessage::createMethodCall(
             "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
             "org.freedesktop.DBus.Mock", method));
         return reply.arguments().value(0).toString();
     }
 
-    test::TempDir dir_;
-    QString address_;
-    QString name_;
-    QProcess bus_;
-    QProcess portal_;
-    std::unique_ptr<QDBusConnection> connection_;
+    test::PrivateBus bus_;
 };
 
 bool Settles(PortalKeySink& sink) {

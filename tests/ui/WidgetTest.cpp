@@ -32,6 +32,7 @@ using ui::TForm1;
 class SilentSound final : public InfoSound {
 public:
     void Play() override {}
+    void PlayWarning() override {}
 };
 
 // Answers every modal window that opens and remembers what it showed.

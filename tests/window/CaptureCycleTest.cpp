@@ -345,6 +345,68 @@ TEST_F(TypingCycle, ACaptureWithTheOperatorsKeysAmongItsOwnIsAlsoListedAndTold) 
     EXPECT_EQ(reported[0], note);
 }
 
+// A capture the application did not receive sounds different and calls an
+// operator who is not looking at the window; every other capture sounds as
+// always and calls nobody.
+TEST_F(TypingCycle, OnlyACaptureNotTypedWarnsAndCallsTheOperatorWhenTheWindowIsNotInFront) {
+    enum class Keys { Typed, CtrlHeld, Unavailable, OperatorKeysMixedIn };
+    struct Case {
+        const char* what;
+        bool typing;
+        Keys keyboard;
+        bool inFront;
+        bool soundOn;
+        int plays, warnings;
+        const char* notice;  // with {} for the capture's number; none when null
+    };
+    const char* const ctrlNotice =
+        "Záznam č. {} nebyl napsán: je stisknutá klávesa Ctrl. Je v seznamu v okně programu.";
+    const Case cases[] = {
+        {"not typed, window not in front", true, Keys::CtrlHeld, false, true, 0, 1, ctrlNotice},
+        {"not typed, window in front", true, Keys::CtrlHeld, true, true, 0, 1, nullptr},
+        {"not typed, sound off", true, Keys::CtrlHeld, false, false, 0, 0, ctrlNotice},
+        {"not typed, no reason given", true, Keys::Unavailable, false, true, 0, 1,
+         "Záznam č. {} nebyl napsán. Je v seznamu v okně programu."},
+        {"typed", true, Keys::Typed, false, true, 1, 0, nullptr},
+        {"typed, the operator's keys among its own", true, Keys::OperatorKeysMixedIn, false, true,
+         1, 0, nullptr},
+        {"listed, typing off", false, Keys::Typed, false, true, 1, 0, nullptr},
+    };
+    auto setBox = [&](Control box, bool on) {
+        if (view.IsChecked(box) == on) return;
+        view.SetChecked(box, on);
+        window->CheckBoxClick(box);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        setBox(Control::CheckBox1, c.typing);
+        setBox(Control::CheckBox7, c.soundOn);
+        keys.available = c.keyboard != Keys::Unavailable;
+        keys.keyboard = [&c] {
+            return OperatorKeyboard{c.keyboard == Keys::CtrlHeld ? held::Ctrl : 0, false};
+        };
+        keys.operatorKeys =
+            c.keyboard == Keys::OperatorKeysMixedIn ? OperatorKeys::Seen : OperatorKeys::Unseen;
+        keys.operatorKeysSeen = [&c](Clock::TimePoint, std::size_t sent) {
+            return c.keyboard == Keys::OperatorKeysMixedIn && sent > 5 ? 1 : 0;
+        };
+        attention.inFront = c.inFront;
+        attention.notices.clear();
+        sound.plays = sound.warnings = 0;
+
+        Capture("00000A1B2C3D45");
+        EXPECT_EQ(sound.plays, c.plays);
+        EXPECT_EQ(sound.warnings, c.warnings);
+        std::vector<std::string> notices;
+        if (c.notice != nullptr) {
+            std::string notice = c.notice;
+            notice.replace(notice.find("{}"), 2, std::to_string(window->CaptureCounter()));
+            notices.push_back(notice);
+        }
+        EXPECT_EQ(attention.notices, notices);
+    }
+}
+
 class DecimalCycle : public CaptureCycle {
 protected:
     ReaderSettings Settings() override {

@@ -16,7 +16,19 @@ namespace vm4417::test {
 class CountingSound final : public InfoSound {
 public:
     void Play() override { ++plays; }
+    void PlayWarning() override { ++warnings; }
     int plays = 0;
+    int warnings = 0;
+};
+
+// A desktop whose window is in front or not, as set; it keeps every notice
+// it was asked to show.
+class RecordingAttention final : public Attention {
+public:
+    bool WindowInFront() override { return inFront; }
+    void Ask(const std::string& notice) override { notices.push_back(notice); }
+    bool inFront = true;
+    std::vector<std::string> notices;
 };
 
 class WindowTest : public ::testing::Test, public ReaderWorld {
@@ -34,6 +46,7 @@ protected:
     std::string ListLine(int index) const { return view.MemoLine(index); }
 
     CountingSound sound;
+    RecordingAttention attention;
     FakeView view;
     std::unique_ptr<MainWindow> window;
     // What the window reported for the operator's diagnosis.

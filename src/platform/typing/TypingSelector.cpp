@@ -13,6 +13,22 @@ std::string Environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
+// What a way sees, completed by what the desktop around it tells (the
+// session's lock, the toolkit's own windows): the way's own answers stand
+// where it has them, since it looks at the moment of each key; a lock that
+// either side sees counts.
+KeyTarget WithSigns(KeyTarget seen, const KeyTarget& signs) {
+    if (!seen.focus) seen.focus = signs.focus;
+    if (!seen.ownWindow) seen.ownWindow = signs.ownWindow;
+    if (!seen.keyboardTaken) seen.keyboardTaken = signs.keyboardTaken;
+    if (signs.locked == true) {
+        seen.locked = true;
+    } else if (!seen.locked) {
+        seen.locked = signs.locked;
+    }
+    return seen;
+}
+
 }  // namespace
 
 TypingSession TypingSession::FromEnvironment() {

@@ -1,15 +1,20 @@
 #include "SwayFocus.h"
 
+#include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace vm4417 {
 
@@ -49,7 +54,45 @@ SwayFocus::SwayFocus(std::string socketPath) : socketPath_(std::move(socketPath)
 
 SwayFocus SwayFocus::FromEnvironment() {
     const char* path = std::getenv("SWAYSOCK");
-    return SwayFocus(path != nullptr ? path : "");
+    if (path != nullptr && *path != '\0') return SwayFocus(path);
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime == nullptr || *runtime != '/') return SwayFocus("");
+    return SwayFocus(FindSwaySocket(runtime, ::getuid()));
+}
+
+bool IsSwaySocketName(std::string_view name, unsigned int uid) {
+    const std::string prefix = "sway-ipc." + std::to_string(uid) + ".";
+    constexpr std::string_view kSuffix = ".sock";
+    if (name.size() <= prefix.size() + kSuffix.size() || !name.starts_with(prefix) ||
+        !name.ends_with(kSuffix)) {
+        return false;
+    }
+    const std::string_view pid =
+        name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+    return std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Another user's socket in a shared folder could answer for another desktop,
+// and a socket that sway left behind when it ended takes no connection.
+std::string FindSwaySocket(const std::string& folder, unsigned int uid) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return {};
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (IsSwaySocketName(entry->d_name, uid))
+            candidates.push_back(folder + "/" + entry->d_name);
+    }
+    ::closedir(dir);
+    std::sort(candidates.begin(), candidates.end());
+    for (const std::string& path : candidates) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != uid) {
+            continue;
+        }
+        SwayFocus probe(path);
+        if (probe.Connect()) return path;
+    }
+    return {};
 }
 
 bool SwayFocus::Connect() {

@@ -1,5 +1,6 @@
 #pragma once
-// The system's information sound, as the desktop's sound scheme defines it.
+// The system's information and warning sounds, as the desktop's sound
+// scheme defines them.
 
 #include "InfoSound.h"
 
@@ -8,6 +9,7 @@ namespace vm4417 {
 class MessageBeepSound final : public InfoSound {
 public:
     void Play() override;
+    void PlayWarning() override;
 };
 
 }  // namespace vm4417

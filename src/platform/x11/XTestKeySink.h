@@ -7,6 +7,8 @@
 #include <string>
 
 #include "typing/TypingWay.h"
+#include "x11/FocusTarget.h"
+#include "x11/OperatorKeyGrab.h"
 
 namespace vm4417 {
 
@@ -23,19 +25,9 @@ struct KeyChord;  // x11/KeyLevels.h
 // Caps Lock and Shift Lock are switched off for a capture by locking the
 // modifiers anew (no key event reaches the application) and put back after.
 //
-// Where the keys go: the focused window from XGetInputFocus, walked up to
-// its top-level window, and whether that window belongs to this process
-// (_NET_WM_PID and WM_CLIENT_MACHINE, which Qt sets on every top-level
-// window, so a window without them is another program's). Where the focus
-// follows the pointer (PointerRoot), the window under the pointer counts. A locked
-// screen shows in the X server in two ways: xscreensaver's status on the root
-// window, and for lockers that set nothing (i3lock, slock, xsecurelock) a
-// full-screen override-redirect window on top of every other that does not
-// hold the focus, while another client grabs the keyboard. A grab alone is
-// not a lock (menus and remote-desktop viewers grab the keyboard while they
-// have the focus), so it is asked for only when such a window is on top. The
-// sink cannot tell an unlocked screen from a locker it does not know, so it
-// says "locked" or nothing.
+// Where the keys go is read on a connection of its own (x11::FocusWatch):
+// the focused top-level window, whether it is this process's, and a locked
+// screen or another program holding the keyboard.
 //
 // A missing display, a server without XTest or a server that goes away never
 // ends the process; Begin() and Send() return false instead, and a later
@@ -74,14 +66,16 @@ public:
     OperatorKeyboard Keyboard() override;
     bool SuspendLocks() override;
     void RestoreLocks() override;
-    // No round trip while the focus stays in one window (that window is
-    // watched for losing it) and the windows on the root do not change; a
-    // few when they do.
+    // No round trip while nothing changes on the X server's windows; a few
+    // when something does (see x11::FocusWatch).
     KeyTarget Target() override;
-    // The operator's keys cannot be seen here.
-    OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
-    int OperatorKeysSeen() override { return 0; }
-    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
+    // The operator's keyboards are grabbed for the capture and their keys
+    // sent again after it (see x11::OperatorKeyGrab), unless they would then
+    // go into a locked screen, another program's grab or this program's
+    // window.
+    OperatorKeys HoldOperatorKeys() override { return hold_.Hold(); }
+    int OperatorKeysSeen() override { return hold_.Seen(); }
+    OperatorKeysOutcome ReleaseOperatorKeys() override;
 
     // TypingWay
     std::string Name() const override { return "XTest"; }
@@ -93,17 +87,17 @@ public:
 private:
     struct Connection;  // the display and the keycodes looked up on it
 
+    bool Connect();
     void Disconnect();
     bool Fake(unsigned char keycode, bool press);
     bool SendCharacter(const KeyEvent& event);
     std::optional<KeyChord> FindOrMapKey(unsigned long keysym);
     void UnmapSpares();
-    void LookAtFocus(unsigned long focus);  // a Window
-    void WatchFocus(unsigned long focus);
-    std::optional<bool> LockerSeen();
 
     std::string displayName_;
     std::unique_ptr<Connection> connection_;
+    x11::FocusWatch look_;
+    x11::OperatorKeyGrab hold_;
     unsigned int suspendedLocks_ = 0;  // modifier masks SuspendLocks() unlocked
     std::string problem_;
     bool exact_ = false;

@@ -24,11 +24,11 @@ DesktopSound::~DesktopSound() {
     if (context_ != nullptr) ca_context_destroy(context_);
 }
 
-void DesktopSound::Play() {
+void DesktopSound::PlayEvent(const char* eventId) {
     // Playing is asynchronous; a missing theme, sound card or sound server
     // shows up as an error here, and the bell stands in.
-    if (context_ != nullptr && ca_context_play(context_, 0, CA_PROP_EVENT_ID, "dialog-information",
-                                               nullptr) == CA_SUCCESS) {
+    if (context_ != nullptr &&
+        ca_context_play(context_, 0, CA_PROP_EVENT_ID, eventId, nullptr) == CA_SUCCESS) {
         return;
     }
     QApplication::beep();
@@ -38,8 +38,11 @@ void DesktopSound::Play() {
 
 DesktopSound::DesktopSound() = default;
 DesktopSound::~DesktopSound() = default;
-void DesktopSound::Play() { QApplication::beep(); }
+void DesktopSound::PlayEvent(const char*) { QApplication::beep(); }
 
 #endif
+
+void DesktopSound::Play() { PlayEvent("dialog-information"); }
+void DesktopSound::PlayWarning() { PlayEvent("dialog-warning"); }
 
 }  // namespace vm4417::ui

@@ -6,8 +6,9 @@ struct ca_context;
 
 namespace vm4417::ui {
 
-// The desktop's "dialog-information" event sound from the sound theme where
-// one can be played, otherwise the window system's bell.
+// The desktop's "dialog-information" and "dialog-warning" event sounds from
+// the sound theme where one can be played, otherwise the window system's
+// bell.
 class DesktopSound final : public InfoSound {
 public:
     DesktopSound();
@@ -16,8 +17,11 @@ public:
     DesktopSound& operator=(const DesktopSound&) = delete;
 
     void Play() override;
+    void PlayWarning() override;
 
 private:
+    void PlayEvent(const char* eventId);
+
     ca_context* context_ = nullptr;
 };
 

@@ -76,11 +76,24 @@ void DesktopTyping::Prepare() {
     lastState_ = WayState::Idle;
     selector_.Prepare();
     if (selector_.ReachesOnlyXApplications()) TellOnlyXApplications();
+    TellLockUnseen();
 }
 
 void DesktopTyping::Select() {
     selector_.Select();
     if (selector_.ReachesOnlyXApplications()) TellOnlyXApplications();
+    TellLockUnseen();
+}
+
+// A wlroots desktop other than sway (or sway whose socket cannot be found)
+// shows no locker to the virtual keyboard; logind shows only a locker that
+// tells it. Said once, on standard error, for whoever started the program.
+void DesktopTyping::TellLockUnseen() {
+    if (lockUnseenTold_ || selector_.ChosenRole() != WayRole::VirtualKeyboard) return;
+    if (selector_.Chosen().Target().focus || sessionLock_.Locked()) return;
+    lockUnseenTold_ = true;
+    err_ << "vm4417: " << text::kTargetLockUnseen << '\n';
+    err_.flush();
 }
 
 void DesktopTyping::TellOnlyXApplications() {
@@ -188,6 +201,10 @@ void DesktopTyping::WriteKeyboardNotes(WayRole role, std::ostream& out) {
     }
     const bool typesCharacters = role != WayRole::XTest;
     out << (typesCharacters ? text::kTypingAlwaysExact : text::kTypingExactOption) << '\n';
+    // Only the X server shows a client the other keyboards (XInput 2).
+    const bool holdsOperatorKeys = role == WayRole::XTest;
+    out << (holdsOperatorKeys ? text::kTypingHoldsOperatorKeys : text::kTypingMixesOperatorKeys)
+        << '\n';
 }
 
 // The portal's desktop shows the seat's modifiers only to the application

@@ -55,6 +55,7 @@ private:
     void OnStatusChange();
     KeyTarget DesktopSigns();
     void TellOnlyXApplications();
+    void TellLockUnseen();
     bool DesktopAsked() const;
     void WriteKeyboardNotes(WayRole role, std::ostream& out);
     void WriteTargetNotes(WayRole role, TypingWay& way, std::ostream& out);
@@ -71,6 +72,7 @@ private:
     // focus tells whether one of them has the keyboard.
     bool windowsOnDesktop_;
     WayState lastState_ = WayState::Idle;
+    bool lockUnseenTold_ = false;
     std::function<void(const std::string&)> noticeListener_;
 };
 

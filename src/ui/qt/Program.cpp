@@ -23,7 +23,7 @@ Program::Program(const std::string& executablePath)
           form_, ports_, files_, clock_, typing_.Keys(), sound_, EntropySeed(),
           ApplicationTitle(executablePath),
           [](const std::string& line) { std::cerr << "vm4417: " << line << std::endl; },
-          kSettingsPreset}) {
+          &attention_, kSettingsPreset}) {
     form_.Attach(logic_);
     form_.SetAutostartItem([this] { return MenuItemFor(ReadAutostart(autostart_).state); },
                            [this](bool on) { SwitchAutostart(on); });

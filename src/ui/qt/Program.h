@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "DesktopAttention.h"
 #include "DesktopSound.h"
 #include "DesktopTyping.h"
 #include "MainWindow.h"
@@ -46,6 +47,7 @@ private:
     DesktopSound sound_;
     XdgAutostart autostart_;
     TForm1 form_;
+    DesktopAttention attention_{form_};
     MainWindow logic_;
 };
 

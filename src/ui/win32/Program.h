@@ -13,6 +13,7 @@
 #include "win32/MessageBeepSound.h"
 #include "win32/RunAtLogin.h"
 #include "win32/SendInputKeySink.h"
+#include "win32/TaskbarAlert.h"
 #include "win32/Win32Clock.h"
 #include "win32/Win32FileStore.h"
 #include "win32/Win32Serial.h"
@@ -48,6 +49,7 @@ private:
     MessageBeepSound sound_;
     win32::RunAtLogin autostart_;
     TForm1 form_;
+    win32::TaskbarAlert attention_{[this] { return form_.Handle(); }};
     MainWindow logic_;
 };
 

@@ -1,0 +1,254 @@
+#include "OperatorKeyGrab.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
+
+#include <array>
+#include <utility>
+
+#include "XlibScope.h"
+
+namespace vm4417::x11 {
+
+// ---- What is held and sent again --------------------------------------------
+
+std::vector<HeldKey> KeysToReplay(const std::vector<HeldKey>& held, bool deliver,
+                                  const std::set<unsigned int>& downAtStart) {
+    std::vector<HeldKey> replay;
+    for (const HeldKey& key : held) {
+        if (key.repeat) continue;
+        if (deliver || (!key.press && downAtStart.count(key.keycode) > 0)) replay.push_back(key);
+    }
+    return replay;
+}
+
+bool IsOperatorKeyboard(bool slaveKeyboard, const std::string& name, bool xtestDevice) {
+    return slaveKeyboard && !xtestDevice && name.find("XTEST") == std::string::npos;
+}
+
+// ---- The grab ---------------------------------------------------------------
+
+struct OperatorKeyGrab::State {
+    std::unique_ptr<LinkState> link;
+    int inputOpcode = -1;
+    Atom xtestDevice = None;
+    bool holding = false;
+    std::chrono::steady_clock::time_point since;
+    std::set<unsigned int> downAtStart;
+    std::vector<int> grabbed;   // the operator's keyboards grabbed for this capture
+    std::set<int> watchedOnly;  // the operator's keyboards that could not be grabbed
+    std::vector<HeldKey> held;  // what the grabs delivered, in order
+    std::size_t replayed = 0;   // how many of `held` were already sent again
+    int passed = 0;             // presses of watched keyboards, which went through
+
+    // The presses that count as seen: those that went through where some
+    // keyboard could only be watched, the held ones otherwise.
+    int Seen() const {
+        if (!watchedOnly.empty()) return passed;
+        int presses = 0;
+        for (const HeldKey& key : held) presses += key.press && !key.repeat;
+        return presses;
+    }
+};
+
+namespace {
+
+using Mask = std::array<unsigned char, XIMaskLen(XI_LASTEVENT)>;
+
+Mask EventMask(std::initializer_list<int> events) {
+    Mask mask{};
+    for (const int event : events) XISetMask(mask.data(), event);
+    return mask;
+}
+
+// XTest's devices say so in a property of their own.
+bool HasXTestProperty(Display* display, int device, Atom xtestDevice) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Status status = XIGetProperty(display, device, xtestDevice, 0, 1, False, AnyPropertyType,
+                                        &type, &format, &count, &after, &data);
+    if (data != nullptr) XFree(data);
+    return status == Success && type != None;
+}
+
+std::set<unsigned int> KeysDownNow(Display* display) {
+    std::array<char, 32> keys{};
+    XQueryKeymap(display, keys.data());
+    std::set<unsigned int> down;
+    for (unsigned int code = 0; code < 256; ++code) {
+        if ((keys[code / 8] & (1 << (code % 8))) != 0) down.insert(code);
+    }
+    return down;
+}
+
+void SelectRawKeys(Display* display, bool on) {
+    Mask mask = on ? EventMask({XI_RawKeyPress}) : Mask{};
+    XIEventMask selection{XIAllDevices, static_cast<int>(mask.size()), mask.data()};
+    XISelectEvents(display, DefaultRootWindow(display), &selection, 1);
+}
+
+}  // namespace
+
+OperatorKeyGrab::OperatorKeyGrab(std::string displayName) : displayName_(std::move(displayName)) {}
+
+OperatorKeyGrab::~OperatorKeyGrab() {
+    if (state_) CloseLink(state_->link);
+}
+
+bool OperatorKeyGrab::Connect() {
+    if (state_) CloseLink(state_->link);
+    state_.reset();
+    std::unique_ptr<LinkState> link = OpenLink(displayName_);
+    if (!link) return false;
+    auto state = std::make_unique<State>();
+    bool usable = false;
+    {
+        HandlerScope scope(*link);
+        int event = 0, error = 0, major = 2, minor = 2;
+        int xtestEvent = 0, xtestError = 0, xtestMajor = 0, xtestMinor = 0;
+        usable =
+            XQueryExtension(link->display, "XInputExtension", &state->inputOpcode, &event,
+                            &error) &&
+            XIQueryVersion(link->display, &major, &minor) == Success && major >= 2 &&
+            XTestQueryExtension(link->display, &xtestEvent, &xtestError, &xtestMajor, &xtestMinor);
+        if (usable) state->xtestDevice = XInternAtom(link->display, "XTEST Device", False);
+    }
+    if (!usable || link->broken) {
+        CloseLink(link);
+        return false;
+    }
+    state->link = std::move(link);
+    state_ = std::move(state);
+    return true;
+}
+
+OperatorKeys OperatorKeyGrab::Hold() {
+    if ((!state_ || state_->link->broken) && !Connect()) return OperatorKeys::Unseen;
+    State& state = *state_;
+    Display* display = state.link->display;
+    HandlerScope scope(*state.link);
+    state.held.clear();
+    state.replayed = 0;
+    state.passed = 0;
+    state.grabbed.clear();
+    state.watchedOnly.clear();
+    state.downAtStart = KeysDownNow(display);
+    int count = 0;
+    XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
+    Mask keys = EventMask({XI_KeyPress, XI_KeyRelease});
+    XIEventMask selection{XIAllDevices, static_cast<int>(keys.size()), keys.data()};
+    for (int i = 0; i < count; ++i) {
+        const XIDeviceInfo& device = devices[i];
+        if (!IsOperatorKeyboard(device.use == XISlaveKeyboard, device.name,
+                                HasXTestProperty(display, device.deviceid, state.xtestDevice))) {
+            continue;
+        }
+        selection.deviceid = device.deviceid;
+        if (XIGrabDevice(display, device.deviceid, DefaultRootWindow(display), CurrentTime, None,
+                         XIGrabModeAsync, XIGrabModeAsync, False, &selection) == GrabSuccess) {
+            state.grabbed.push_back(device.deviceid);
+        } else {
+            state.watchedOnly.insert(device.deviceid);
+        }
+    }
+    if (devices != nullptr) XIFreeDeviceInfo(devices);
+    if (!state.watchedOnly.empty()) SelectRawKeys(display, true);
+    XSync(display, False);
+    if (state.link->broken) return OperatorKeys::Unseen;
+    state.holding = true;
+    state.since = std::chrono::steady_clock::now();
+    return state.watchedOnly.empty() ? OperatorKeys::Held : OperatorKeys::Seen;
+}
+
+int OperatorKeyGrab::Seen() {
+    if (!state_ || !state_->holding || state_->link->broken) return 0;
+    HandlerScope scope(*state_->link);
+    TakeEvents();
+    return state_->Seen();
+}
+
+// Takes in what the grabs and the watched keyboards delivered.
+void OperatorKeyGrab::TakeEvents() {
+    State& state = *state_;
+    Display* display = state.link->display;
+    while (!state.link->broken && XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        XGenericEventCookie& cookie = event.xcookie;
+        if (cookie.type != GenericEvent || cookie.extension != state.inputOpcode ||
+            !XGetEventData(display, &cookie)) {
+            continue;
+        }
+        if (cookie.evtype == XI_KeyPress || cookie.evtype == XI_KeyRelease) {
+            const auto* key = static_cast<const XIDeviceEvent*>(cookie.data);
+            const bool press = cookie.evtype == XI_KeyPress;
+            const bool repeat = press && (key->flags & XIKeyRepeat) != 0;
+            state.held.push_back({static_cast<unsigned int>(key->detail), press, repeat});
+        } else if (cookie.evtype == XI_RawKeyPress) {
+            const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
+            if (state.watchedOnly.count(raw->sourceid) > 0) ++state.passed;
+        }
+        XFreeEventData(display, &cookie);
+    }
+}
+
+bool OperatorKeyGrab::Replay(const std::vector<HeldKey>& keys) {
+    Display* display = state_->link->display;
+    for (const HeldKey& key : keys) {
+        XTestFakeKeyEvent(display, key.keycode, key.press ? True : False, CurrentTime);
+    }
+    XSync(display, False);
+    return !state_->link->broken;
+}
+
+void OperatorKeyGrab::LetGo() {
+    State& state = *state_;
+    Display* display = state.link->display;
+    for (const int device : state.grabbed) XIUngrabDevice(display, device, CurrentTime);
+    if (!state.watchedOnly.empty()) SelectRawKeys(display, false);
+    state.grabbed.clear();
+    // Every event the grabs delivered before they ended is here after this.
+    XSync(display, False);
+}
+
+OperatorKeysOutcome OperatorKeyGrab::Release(bool deliver) {
+    if (!state_ || !state_->holding) return {};
+    State& state = *state_;
+    state.holding = false;
+    if (state.link->broken) return {};
+    HandlerScope scope(*state.link);
+    TakeEvents();
+    deliver = deliver && std::chrono::steady_clock::now() - state.since <= kOperatorKeysHoldLimit;
+    if (deliver) {
+        // Sent while still held, so that keys typed meanwhile queue behind
+        // them; the last few, typed until the grabs ended, after.
+        for (int round = 0; round < 8 && state.replayed < state.held.size(); ++round) {
+            const std::vector<HeldKey> next(state.held.begin() + static_cast<long>(state.replayed),
+                                            state.held.end());
+            state.replayed = state.held.size();
+            Replay(KeysToReplay(next, true, state.downAtStart));
+            TakeEvents();
+        }
+    }
+    LetGo();
+    TakeEvents();
+    const std::vector<HeldKey> rest(state.held.begin() + static_cast<long>(state.replayed),
+                                    state.held.end());
+    Replay(KeysToReplay(rest, deliver, state.downAtStart));
+    OperatorKeysOutcome outcome;
+    outcome.seen = state.Seen();
+    int presses = 0;
+    for (const HeldKey& key : state.held) presses += key.press && !key.repeat;
+    if (deliver) {
+        outcome.delivered = presses;
+    } else {
+        outcome.dropped = presses;
+    }
+    return outcome;
+}
+
+}  // namespace vm4417::x11
