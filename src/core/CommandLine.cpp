@@ -8,19 +8,76 @@ namespace vm4417 {
 namespace {
 
 constexpr int kExitUsage = 2;
+constexpr std::string_view kFolderOptionName = "--folder";
+constexpr std::string_view kDocumentsOptionName = "--in-documents";
 
 }  // namespace
 
+namespace {
+
+// The options that answer by themselves and take nothing beside them.
+CommandLineAction StandaloneAction(std::string_view option, const SystemOptions& options) {
+    if (option == "--help" || option == "-h") return CommandLineAction::Help;
+    if (option == "--version") return CommandLineAction::Version;
+    if (option == "--list-ports") return CommandLineAction::ListPorts;
+    if (option == "--check-typing") return CommandLineAction::CheckTyping;
+    if (options.presetInstall && option == "--install-preset") {
+        return CommandLineAction::InstallPreset;
+    }
+    return CommandLineAction::Window;
+}
+
+CommandLineRequest Misuse() { return {CommandLineAction::Misuse}; }
+
+}  // namespace
+
+CommandLineRequest ParseCommandLineRequest(int argc, const char* const argv[],
+                                           const SystemOptions& options) {
+    CommandLineRequest request;
+    if (argc >= 2) {
+        const CommandLineAction standalone = StandaloneAction(argv[1], options);
+        if (standalone == CommandLineAction::InstallPreset && argc == 3 && *argv[2] != '\0') {
+            return {standalone, {}, false, AutostartSwitch::Query, argv[2]};
+        }
+        if (standalone != CommandLineAction::Window) {
+            return argc == 2 && standalone != CommandLineAction::InstallPreset
+                       ? CommandLineRequest{standalone}
+                       : Misuse();
+        }
+    }
+    bool foreign = false;  // a word that is not ours, left to the toolkit
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        const auto next = [&]() -> std::optional<std::string_view> {
+            if (i + 1 < argc) return std::string_view(argv[i + 1]);
+            return std::nullopt;
+        };
+        if (StandaloneAction(word, options) != CommandLineAction::Window) return Misuse();
+        if (word == kFolderOptionName) {
+            if (request.folder || request.inDocuments || !next() || next()->empty())
+                return Misuse();
+            request.folder = std::string(*next());
+            ++i;
+        } else if (options.documentsFolder && word == kDocumentsOptionName) {
+            if (request.folder || request.inDocuments) return Misuse();
+            request.inDocuments = true;
+        } else if (word == "--autostart") {
+            if (request.action == CommandLineAction::Autostart) return Misuse();
+            request.action = CommandLineAction::Autostart;
+            if (next() == "on" || next() == "off") {
+                request.autostart = *next() == "on" ? AutostartSwitch::On : AutostartSwitch::Off;
+                ++i;
+            }
+        } else {
+            foreign = true;
+        }
+    }
+    if (foreign && request.action == CommandLineAction::Autostart) return Misuse();
+    return request;
+}
+
 CommandLineAction ParseCommandLine(int argc, const char* const argv[]) {
-    if (argc < 2) return CommandLineAction::Window;
-    const std::string_view option = argv[1];
-    CommandLineAction action = CommandLineAction::Window;
-    if (option == "--help" || option == "-h") action = CommandLineAction::Help;
-    if (option == "--version") action = CommandLineAction::Version;
-    if (option == "--list-ports") action = CommandLineAction::ListPorts;
-    if (option == "--check-typing") action = CommandLineAction::CheckTyping;
-    if (action != CommandLineAction::Window && argc > 2) return CommandLineAction::Misuse;
-    return action;
+    return ParseCommandLineRequest(argc, argv).action;
 }
 
 std::string UsageText(std::string_view program, std::string_view systemOptions,
@@ -44,7 +101,9 @@ CommandLineOutcome RunCommandLineAction(CommandLineAction action, const CommandL
             if (system.typingReport) return {0, system.typingReport(), {}};
             return {kExitUsage, {}, system.usage};
         case CommandLineAction::Misuse: return {kExitUsage, {}, system.usage};
-        case CommandLineAction::Window: break;
+        case CommandLineAction::Window:
+        case CommandLineAction::Autostart:
+        case CommandLineAction::InstallPreset: break;
     }
     return {kExitUsage, {}, {}};
 }

@@ -10,20 +10,46 @@
 // large.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace vm4417 {
 
 enum class CommandLineAction {
-    Window,       // no option of ours: start the program's window
-    Help,         // --help, -h
-    Version,      // --version
-    ListPorts,    // --list-ports
-    CheckTyping,  // --check-typing (where the system has ways to choose from)
-    Misuse,       // an option of ours with something after it
+    Window,         // no option of ours: start the program's window
+    Help,           // --help, -h
+    Version,        // --version
+    ListPorts,      // --list-ports
+    CheckTyping,    // --check-typing (where the system has ways to choose from)
+    Misuse,         // an option of ours with something after it
+    Autostart,      // --autostart [on|off]: say or switch the start at login
+    InstallPreset,  // --install-preset FILE: the installer's copy of a preset
 };
 
+enum class AutostartSwitch { Query, On, Off };
+
+// The options a system has beyond the shared ones.
+struct SystemOptions {
+    bool documentsFolder = false;  // --in-documents
+    bool presetInstall = false;    // --install-preset (for the installer)
+};
+
+// Everything the command line asks for. The folder options combine with the
+// window and with --autostart; --help, --version, --list-ports and
+// --check-typing stand alone. Words that are not ours are left to the
+// toolkit for the window, and are misuse with --autostart.
+struct CommandLineRequest {
+    CommandLineAction action = CommandLineAction::Window;
+    std::optional<std::string> folder{};  // --folder DIR: work there (made if missing)
+    bool inDocuments = false;             // --in-documents: the user's Documents\VM4417
+    AutostartSwitch autostart = AutostartSwitch::Query;
+    std::string presetSource{};  // --install-preset FILE
+};
+
+CommandLineRequest ParseCommandLineRequest(int argc, const char* const argv[],
+                                           const SystemOptions& options = {});
+// The action alone, for a system without options of its own.
 CommandLineAction ParseCommandLine(int argc, const char* const argv[]);
 
 // What differs between the systems.
@@ -45,7 +71,8 @@ struct CommandLineOutcome {
     std::string err;  // for standard error
 };
 
-// Runs any action but Window.
+// Runs the actions that answer by themselves: Help, Version, ListPorts,
+// CheckTyping and Misuse.
 CommandLineOutcome RunCommandLineAction(CommandLineAction action, const CommandLineSystem& system);
 
 }  // namespace vm4417

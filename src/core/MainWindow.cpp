@@ -6,6 +6,7 @@
 #include "CounterInput.h"
 #include "KeyTyping.h"
 #include "PrintableText.h"
+#include "SettingsPreset.h"
 #include "Texts.h"
 
 namespace vm4417 {
@@ -50,6 +51,7 @@ MainWindow::MainWindow(const MainWindowServices& services)
       applicationTitle_(services.applicationTitle),
       reportProblem_(services.reportProblem),
       attention_(services.attention),
+      settingsPreset_(services.settingsPreset),
       link_(services.ports),
       demoCodes_(services.demoSeed) {}
 
@@ -71,14 +73,16 @@ void MainWindow::FormActivate() {
     SetOptionBoxes();
 }
 
-// Only a first start (no file) writes the defaults. A file that is there but
-// cannot be read is left alone for the operator to look into; the program
-// runs on the defaults meanwhile.
+// Only a first start (no file) writes the defaults, or the administrator's
+// preset in their place. A file that is there but cannot be read is left
+// alone for the operator to look into; the program runs on the defaults
+// meanwhile.
 void MainWindow::LoadOrCreateSettings() {
     switch (LoadSettings(files_, settings_)) {
         case SettingsLoad::Loaded: return;
         case SettingsLoad::Missing:
             ApplyDefaults(settings_);
+            TakePreset();
             if (!SaveSettings(files_, settings_)) {
                 view_.ShowErrorBox(std::string(text::kSettingsSaveError));
             }
@@ -87,6 +91,18 @@ void MainWindow::LoadOrCreateSettings() {
             ApplyDefaults(settings_);
             view_.ShowErrorBox(std::string(text::kSettingsReadError));
             return;
+    }
+}
+
+void MainWindow::TakePreset() {
+    const PresetReading preset = ReadPreset(files_, settingsPreset_);
+    if (preset.load == PresetLoad::Loaded) settings_ = preset.settings;
+    if (preset.load == PresetLoad::Invalid) {
+        // Also for the administrator's logs: a start at login shows the box
+        // to an operator who did not make the file.
+        const std::string text = InvalidPresetText(settingsPreset_, preset.reason);
+        if (reportProblem_) reportProblem_(text);
+        view_.ShowErrorBox(text);
     }
 }
 

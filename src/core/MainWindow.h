@@ -54,6 +54,9 @@ struct MainWindowServices {
     // Reaches the operator when a capture was not typed while the window is
     // not in front; may be null.
     Attention* attention = nullptr;
+    // The administrator's preset settings file, taken at a first start in
+    // place of the defaults (see SettingsPreset.h); empty: none.
+    std::string settingsPreset{};
 };
 
 // A port that start-up's scan could not open, and the system's reason.
@@ -121,6 +124,7 @@ public:
 
 private:
     void LoadOrCreateSettings();
+    void TakePreset();
     bool ScanPorts();
     bool TryPort(std::uint8_t number);
     void EnterReaderState();
@@ -161,6 +165,7 @@ private:
     std::string applicationTitle_;
     std::function<void(const std::string&)> reportProblem_;
     Attention* attention_;
+    std::string settingsPreset_;
     ReaderLink link_;
     DemoCodes demoCodes_;
 

@@ -277,4 +277,60 @@ spuštěn, nebo do souboru či roury, kam výpis přesměrujete. Aby příkazov�
   start /wait vm4417.exe --list-ports
 )";
 
+// Start at login: the menu item that switches it, what --autostart says,
+// and the user's autostart entry (Linux).
+inline constexpr std::string_view kAutostartItem = "Spouštět po přihlášení";
+inline constexpr std::string_view kAutostartByAdministrator = " (zapnul správce pro všechny)";
+inline constexpr std::string_view kAutostartOn = "Spouštění po přihlášení je zapnuté";
+inline constexpr std::string_view kAutostartOnForAll =
+    "Spouštění po přihlášení je zapnuté pro všechny uživatele počítače (zapnul je správce)";
+inline constexpr std::string_view kAutostartFolder = ", pracovní složka ";
+inline constexpr std::string_view kAutostartInDocuments =
+    ", pracovní složka Dokumenty\\VM4417 každého uživatele";
+inline constexpr std::string_view kAutostartOff = "Spouštění po přihlášení je vypnuté.";
+inline constexpr std::string_view kAutostartOffOutside =
+    "Spouštění po přihlášení je vypnuté ve Správci úloh (zapnete je zde nebo tam).";
+inline constexpr std::string_view kAutostartLockedOn =
+    "Spouštění po přihlášení zapnul správce pro všechny uživatele; vypnout je může jen on.";
+inline constexpr std::string_view kAutostartError = "Spouštění po přihlášení nelze změnit: ";
+inline constexpr std::string_view kAutostartReadError = "Spouštění po přihlášení nelze zjistit: ";
+inline constexpr std::string_view kAutostartEntryName = "VM4417 Čtečka čipů";
+inline constexpr std::string_view kAutostartEntryComment =
+    "Spustí čtečku čipů po přihlášení v pracovní složce";
+
+// The working folder (--folder, --in-documents) and one program per folder.
+inline constexpr std::string_view kFolderError = "Pracovní složku nelze použít: ";
+inline constexpr std::string_view kAlreadyRunning = "Program už pracuje ve složce ";
+inline constexpr std::string_view kAlreadyRunningShown = "; jeho okno je teď vpředu.";
+inline constexpr std::string_view kAlreadyRunningNoAnswer =
+    ", ale neodpovídá; druhý se nespustí (ukončete první, nebo počkejte, až doběhne).";
+inline constexpr std::string_view kHandOverUnavailable =
+    "další spuštění v této složce nepřenese okno dopředu: ";
+inline constexpr std::string_view kFolderNotLocked = "Pracovní složku nelze zamknout: ";
+inline constexpr std::string_view kFolderNotLockedEnd =
+    "); program běží, ale nepozná, spustí-li se v téže složce podruhé.";
+
+// The administrator's preset settings file.
+inline constexpr std::string_view kPresetInvalid = "Chyba v přednastavení parametrů ";
+inline constexpr std::string_view kPresetInvalidEnd = "; použijí se výchozí parametry.";
+inline constexpr std::string_view kPresetUnreadable = "soubor nelze přečíst";
+inline constexpr std::string_view kPresetWrongSize = "soubor má ";
+inline constexpr std::string_view kPresetWrongSizeEnd = " bajtů místo 16";
+inline constexpr std::string_view kPresetInstalled = "Přednastavení parametrů uloženo: ";
+inline constexpr std::string_view kPresetNotInstalled = "Přednastavení parametrů nelze uložit: ";
+
+// vm4417 --help: the working folder and start at login, after the shared
+// options; the Windows program adds --in-documents.
+inline constexpr std::string_view kUsageFolderOptions = R"(  --folder SLOŽKA
+                pracuje ve SLOŽCE (vytvoří ji, chybí-li) místo aktuálního
+                adresáře
+  --autostart [on|off]
+                zapne nebo vypne spouštění po přihlášení (v pracovní
+                složce); bez on/off jen vypíše, zda je zapnuté
+)";
+inline constexpr std::string_view kUsageDocumentsOption = R"(  --in-documents
+                pracuje ve složce Dokumenty\VM4417 přihlášeného uživatele
+                (vytvoří ji, chybí-li)
+)";
+
 }  // namespace vm4417::text

@@ -98,7 +98,9 @@ struct OptionCase {
 };
 
 TEST(Win32CommandLine, HelpAndMisuseGiveTheWindowsHelpText) {
-    const std::string help = WithCrLf(UsageText("vm4417.exe", {}, text::kPortNamesWindows));
+    const std::string options =
+        std::string(text::kUsageFolderOptions) + std::string(text::kUsageDocumentsOption);
+    const std::string help = WithCrLf(UsageText("vm4417.exe", options, text::kPortNamesWindows));
     const OptionCase cases[] = {
         {L"--help", 0, true},
         {L"-h", 0, true},

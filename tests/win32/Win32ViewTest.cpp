@@ -15,6 +15,7 @@
 #include "TForm1.h"
 #include "WinFont.h"
 #include "WindowFit.h"
+#include "win32/WideText.h"
 
 namespace vm4417::ui {
 namespace {
@@ -226,6 +227,44 @@ TEST_F(Win32ViewTest, ControlsKeepTheirStateAndTextsAsSet) {
     form_.SetTimerEnabled(Timer::Timer2, true);
     EXPECT_TRUE(form_.IsTimerEnabled(Timer::Timer2));
     EXPECT_FALSE(form_.IsTimerEnabled(Timer::Timer1));
+}
+
+// The system menu's "Spouštět po přihlášení" shows the entry as read when
+// the menu opens (a machine's entry greyed, saying who switched it on), and
+// choosing it turns the entry as read then.
+TEST_F(Win32ViewTest, TheSystemMenuItemShowsTheEntryEachTimeItOpens) {
+    AutostartMenuItem entry{"Spouštět po přihlášení", false, true};
+    std::vector<bool> switched;
+    form_.SetAutostartItem([&] { return entry; }, [&](bool on) { switched.push_back(on); });
+    const HMENU menu = GetSystemMenu(form_.Handle(), FALSE);
+    constexpr UINT kItem = 0x0440;
+    struct Case {
+        AutostartMenuItem entry;
+        bool checked;
+        bool greyed;
+        std::vector<bool> switched;  // after choosing it
+    };
+    const Case cases[] = {
+        {{"Spouštět po přihlášení", false, true}, false, false, {true}},
+        {{"Spouštět po přihlášení", true, true}, true, false, {false}},
+        {{"Spouštět po přihlášení (zapnul správce pro všechny)", true, false}, true, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry.text);
+        entry = c.entry;
+        switched.clear();
+        SendMessageW(form_.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu),
+                     MAKELPARAM(0, TRUE));
+        const UINT state = GetMenuState(menu, kItem, MF_BYCOMMAND);
+        ASSERT_NE(state, static_cast<UINT>(-1));
+        EXPECT_EQ((state & MF_CHECKED) != 0, c.checked);
+        EXPECT_EQ((state & (MF_GRAYED | MF_DISABLED)) != 0, c.greyed);
+        wchar_t text[128] = {};
+        GetMenuStringW(menu, kItem, text, 128, MF_BYCOMMAND);
+        EXPECT_EQ(win32::Utf8(text), c.entry.text);
+        SendMessageW(form_.Handle(), WM_SYSCOMMAND, kItem, 0);
+        EXPECT_EQ(switched, c.switched);
+    }
 }
 
 }  // namespace

@@ -14,6 +14,11 @@
 //   window-probe close-maker     closes the maker-information window
 //   window-probe restore         restores the minimised main window
 //   window-probe state           prints "minimised" or "normal"
+//   window-probe windows         prints how many main windows there are
+//   window-probe foreground      prints "yes" when the main window is the
+//                                foreground window, else "no"
+//   window-probe menu-click      chooses the system menu's start-at-login
+//                                item, as the operator does
 // Exit status 0 on success, 1 when the window or control is not there.
 
 #include <windows.h>
@@ -98,9 +103,25 @@ void Print(const std::wstring& text) {
     std::fputc('\n', stdout);
 }
 
+BOOL CALLBACK CountMainWindow(HWND window, LPARAM count) {
+    wchar_t cls[64];
+    GetClassNameW(window, cls, 64);
+    if (lstrcmpW(cls, L"VM4417TForm1") == 0) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+// The system menu's own start-at-login item.
+constexpr UINT kAutostartCommand = 0x0440;
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && std::wstring(argv[1]) == L"windows") {
+        int count = 0;
+        EnumWindows(&CountMainWindow, reinterpret_cast<LPARAM>(&count));
+        Print(std::to_wstring(count));
+        return 0;
+    }
     const HWND window = MainWindow();
     if (window == nullptr || argc < 2) return 1;
     const std::wstring command = argv[1];
@@ -118,6 +139,16 @@ int wmain(int argc, wchar_t** argv) {
         ShowWindow(window, SW_RESTORE);
         SetForegroundWindow(window);
         return 0;
+    }
+    if (command == L"foreground") {
+        Print(GetForegroundWindow() == window ? L"yes" : L"no");
+        return 0;
+    }
+    if (command == L"menu-click") {
+        return SendMessageTimeoutW(window, WM_SYSCOMMAND, kAutostartCommand, 0, SMTO_ABORTIFHUNG,
+                                   5000, nullptr) != 0
+                   ? 0
+                   : 1;
     }
     if (command == L"state") {
         Print(IsIconic(window) ? L"minimised" : L"normal");

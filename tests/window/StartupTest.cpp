@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <functional>
 #include <numeric>
 
@@ -311,6 +312,75 @@ TEST_F(WindowTest, PortsThatCouldNotBeOpenedAreKeptWithTheirReasons) {
                                           : Fault::Missing);
     }
     EXPECT_EQ(failures, expected);
+}
+
+// The administrator's preset at a first start: a whole record is copied as
+// the operator's settings file and used; anything else is told once, and
+// the defaults are used and written; an operator's own file always wins.
+TEST_F(WindowTest, APresetIsCopiedAtTheFirstStartOnly) {
+    AddReader(3);
+    TempDir machine;
+    settingsPreset = machine / "VM4417.INI";
+    const Bytes preset{3, 1, 1, 1, 0, 0, 1, 0, 7, 0, 0, 0, 0, 0, 1, 0};
+    WriteFileBytes(settingsPreset, preset);
+    Start();
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(ReadFileBytes(dir / "VM4417.INI"), preset);
+    EXPECT_EQ(TriedPorts(), std::vector<int>{3});
+    EXPECT_TRUE(view[Control::CheckBox1].checked);
+    EXPECT_TRUE(view[Control::CheckBox11].checked);
+    EXPECT_EQ(view[Control::Edit1].text, "7");
+
+    // The operator's own file, changed since, is read and left as it is.
+    const Bytes own{3, 0, 0, 0, 1, 0, 0, 1, 41, 0, 0, 0, 0, 0, 0, 0};
+    WriteFileBytes(dir / "VM4417.INI", own);
+    view = FakeView();
+    Start();
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(ReadFileBytes(dir / "VM4417.INI"), own);
+    EXPECT_EQ(view[Control::Edit1].text, "41");
+}
+
+TEST_F(WindowTest, APresetThatIsNoSettingsRecordIsToldAndTheDefaultsWritten) {
+    TempDir machine;
+    settingsPreset = machine / "VM4417.INI";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::string reason;  // how the box ends
+    };
+    const Case cases[] = {
+        {"15 bytes", [&] { WriteFileBytes(settingsPreset, Bytes(15, 1)); },
+         "soubor má 15 bajtů místo 16; použijí se výchozí parametry."},
+        {"17 bytes", [&] { WriteFileBytes(settingsPreset, Bytes(17, 1)); },
+         "soubor má 17 bajtů místo 16; použijí se výchozí parametry."},
+        {"empty", [&] { WriteFileBytes(settingsPreset, {}); },
+         "soubor má 0 bajtů místo 16; použijí se výchozí parametry."},
+        {"a folder", [&] { ASSERT_EQ(mkdir(settingsPreset.c_str(), 0755), 0); },
+         ": not a regular file); použijí se výchozí parametry."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(settingsPreset);
+        std::filesystem::remove(dir / "VM4417.INI");
+        c.make();
+        view = FakeView();
+        Start();
+        ASSERT_EQ(view.boxes.size(), 1u);
+        const std::string& box = view.boxes[0].text;
+        EXPECT_EQ(box.rfind("Chyba v přednastavení parametrů " + settingsPreset + ": ", 0), 0u)
+            << box;
+        EXPECT_TRUE(box.ends_with(c.reason)) << box;
+        EXPECT_EQ(reported, std::vector<std::string>{box}) << "also on standard error";
+        reported.clear();
+        EXPECT_EQ(ReadFileBytes(dir / "VM4417.INI"),
+                  (Bytes{29, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
+    }
+    std::filesystem::remove_all(settingsPreset);
+    std::filesystem::remove(dir / "VM4417.INI");
+    view = FakeView();
+    Start();
+    EXPECT_TRUE(view.boxes.empty()) << "no preset: the defaults without a word";
 }
 
 }  // namespace

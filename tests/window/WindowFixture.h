@@ -51,6 +51,8 @@ protected:
     std::unique_ptr<MainWindow> window;
     // What the window reported for the operator's diagnosis.
     std::vector<std::string> reported;
+    // The administrator's preset the window is given; empty: none.
+    std::string settingsPreset;
 };
 
 }  // namespace vm4417::test

@@ -10,6 +10,8 @@
 #include "Texts.h"
 #include "posix/PortDiagnostics.h"
 #include "posix/TermiosSerial.h"
+#include "posix/WorkingFolder.h"
+#include "posix/XdgAutostart.h"
 
 namespace vm4417::ui {
 
@@ -38,8 +40,20 @@ std::string TypingReport() {
 }  // namespace
 
 CommandLineSystem SystemCommandLine() {
-    return {UsageText("vm4417", text::kUsageTypingOption, text::kPortNamesLinux), PortList,
-            TypingReport};
+    const std::string options =
+        std::string(text::kUsageFolderOptions) + std::string(text::kUsageTypingOption);
+    return {UsageText("vm4417", options, text::kPortNamesLinux), PortList, TypingReport};
+}
+
+int RunAutostartOption(AutostartSwitch wanted, const std::string& folder) {
+    XdgAutostart entries(XdgAutostartPlaces::FromEnvironment(),
+                         OwnProgramPath().value_or("/usr/bin/vm4417"));
+    const AutostartResult result =
+        wanted == AutostartSwitch::Query
+            ? ReadAutostart(entries)
+            : SwitchAutostart(entries, wanted == AutostartSwitch::On, folder);
+    (result.status.Ok() ? std::cout : std::cerr) << AutostartResultLine(result) << std::endl;
+    return result.status.Ok() ? 0 : 1;
 }
 
 }  // namespace vm4417::ui

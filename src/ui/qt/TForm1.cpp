@@ -3,9 +3,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -270,6 +272,29 @@ void TForm1::resizeEvent(QResizeEvent* e) {
     const ControlEntry& bar = Form1Control(Control::StatusBar1);
     statusBar_->setGeometry(0, height() - bar.height, width(), bar.height);
     QWidget::resizeEvent(e);
+}
+
+// ---- The face's menu ------------------------------------------------------------
+
+void TForm1::SetAutostartItem(std::function<AutostartMenuItem()> read,
+                              std::function<void(bool)> switchTo) {
+    readAutostart_ = std::move(read);
+    switchAutostart_ = std::move(switchTo);
+}
+
+// The list and the counter field have menus of their own; a right click
+// anywhere else reaches the window.
+void TForm1::contextMenuEvent(QContextMenuEvent* e) {
+    if (!readAutostart_) return QWidget::contextMenuEvent(e);
+    QMenu menu(this);
+    QAction* item = menu.addAction(QString());
+    item->setObjectName(QStringLiteral("AutostartItem"));
+    item->setCheckable(true);
+    const AutostartMenuItem state = readAutostart_();
+    item->setText(Q(state.text));
+    item->setChecked(state.checked);
+    item->setEnabled(state.enabled);
+    if (menu.exec(e->globalPos()) == item) switchAutostart_(item->isChecked());
 }
 
 // ---- The counter field's exit ------------------------------------------------

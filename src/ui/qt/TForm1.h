@@ -7,8 +7,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 
+#include "Autostart.h"
 #include "Form1Layout.h"
 #include "MainView.h"
 
@@ -37,6 +39,11 @@ public:
     QTimer& TimerObject(Timer timer) { return timer == Timer::Timer1 ? timer1_ : timer2_; }
     // Whether start-up has been queued (it runs from the event loop soon after).
     bool StartupQueued() const { return startupQueued_; }
+    // The face's menu (a right click on the window's background or its status
+    // bar): one checkable item for the start at login, read anew each time
+    // the menu opens; `switchTo` gets the state the operator chose.
+    void SetAutostartItem(std::function<AutostartMenuItem()> read,
+                          std::function<void(bool)> switchTo);
 
     // MainView
     void SetVisible(Control control, bool visible) override;
@@ -73,6 +80,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void BuildControls();
@@ -95,6 +103,8 @@ private:
     bool startupQueued_ = false;
     // The press that moved the focus out of a refused counter field.
     bool swallowPress_ = false;
+    std::function<AutostartMenuItem()> readAutostart_;
+    std::function<void(bool)> switchAutostart_;
 };
 
 }  // namespace vm4417::ui

@@ -11,6 +11,7 @@
 #include "TForm1.h"
 #include "win32/ForegroundTarget.h"
 #include "win32/MessageBeepSound.h"
+#include "win32/RunAtLogin.h"
 #include "win32/SendInputKeySink.h"
 #include "win32/TaskbarAlert.h"
 #include "win32/Win32Clock.h"
@@ -24,8 +25,9 @@ public:
     // `executablePath` gives the title of the conversion error box.
     explicit Program(const std::string& executablePath);
 
-    // Creates the main window; false when Windows refused.
-    bool Create(HINSTANCE instance);
+    // Creates the main window, marked as the one working in the folder of
+    // `folderKey` (empty: unmarked); false when Windows refused.
+    bool Create(HINSTANCE instance, const std::string& folderKey = {});
     // Shows the main window; start-up follows at its first activation.
     void Show(int showCommand) { form_.Show(showCommand); }
     // Runs the message loop until the main window is gone.
@@ -35,6 +37,9 @@ public:
     MainWindow& Logic() { return logic_; }
 
 private:
+    // The system menu's "Spouštět po přihlášení".
+    void SwitchAutostart(bool on);
+
     Win32SerialPorts ports_;
     Win32FileStore files_;
     Win32Clock clock_;
@@ -42,6 +47,7 @@ private:
     win32::LockNotifications lockNotifications_;
     SendInputKeySink keys_;
     MessageBeepSound sound_;
+    win32::RunAtLogin autostart_;
     TForm1 form_;
     win32::TaskbarAlert attention_{[this] { return form_.Handle(); }};
     MainWindow logic_;
@@ -49,5 +55,9 @@ private:
 
 // The full path of the running executable, UTF-8.
 std::string ExecutablePath();
+
+// %ProgramData%\VM4417\VM4417.INI, the administrator's preset; empty when
+// the system names no such folder.
+std::string SettingsPresetPath();
 
 }  // namespace vm4417::ui

@@ -3,15 +3,26 @@
 // help text's port paragraph and the COM port list, under the shared options
 // of CommandLine.h, written to the console the program was started from.
 
+#include <string>
+
 #include "CommandLine.h"
 
 namespace vm4417::ui {
 
-// The action the process's command line asks for.
-CommandLineAction ProcessCommandLineAction();
+// What the process's command line asks for.
+CommandLineRequest ProcessCommandLineRequest();
 
-// Runs an action other than Window on the standard handles (see Console.h);
-// returns the exit status.
+// Runs an action that answers by itself on the standard handles (see
+// Console.h); returns the exit status.
 int RunOnConsole(CommandLineAction action);
+
+// --autostart [on|off] for the working folder `folder`: the resulting state
+// in one line on standard output (0), or what went wrong on standard error (1).
+int RunAutostartOption(AutostartSwitch wanted, const std::string& folder);
+
+// The installer's --install-preset FILE: the administrator's preset checked
+// as at a first start and copied to %ProgramData%\VM4417\VM4417.INI. 0 when
+// done.
+int RunPresetOption(const CommandLineRequest& request);
 
 }  // namespace vm4417::ui

@@ -7,10 +7,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "Autostart.h"
 #include "Form1Layout.h"
 #include "MainView.h"
 #include "RoutedWindow.h"
@@ -39,6 +41,13 @@ public:
     // Shows the window as the program was asked to start (SW_SHOWNORMAL,
     // SW_SHOWMINNOACTIVE, ...); start-up follows at its first activation.
     void Show(int showCommand);
+    // Marks the window as the one working in the folder of `folderKey`, for
+    // a second start in that folder to find (see HandOver.h).
+    void MarkFolder(const std::string& folderKey);
+    // The system menu's checkable "Spouštět po přihlášení", read anew each
+    // time the menu opens; `switchTo` gets the state the operator chose.
+    void SetAutostartItem(std::function<AutostartMenuItem()> read,
+                          std::function<void(bool)> switchTo);
     // The message loop's filter: keyboard navigation between controls and
     // the counter field's exit. True when the message has been dealt with.
     bool PreTranslate(MSG& message);
@@ -93,6 +102,9 @@ private:
     void OnDpiChanged(WPARAM wParam, const RECT& suggested);
     void OnStartup();
     void OnSessionChange(WPARAM event);
+    void OnInitMenuPopup(HMENU menu, LPARAM lParam);
+    bool OnSysCommand(WPARAM command);
+    LRESULT OnShowRequest();
     void OnDestroy();
 
     void BuildControls();
@@ -140,6 +152,9 @@ private:
     bool startupStarted_ = false;
     // The control that had the focus when the window was deactivated.
     HWND lastFocus_ = nullptr;
+    std::wstring folderProperty_;
+    std::function<AutostartMenuItem()> readAutostart_;
+    std::function<void(bool)> switchAutostart_;
 };
 
 }  // namespace vm4417::ui

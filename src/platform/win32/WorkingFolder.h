@@ -1,0 +1,32 @@
+#pragma once
+// The program's working folder on Windows: it keeps its settings and daily
+// logs in its current directory, so --folder and --in-documents make a
+// folder (with its parents) and enter it; and the machine's own places for
+// the administrator's preset.
+
+#include <optional>
+#include <string>
+
+#include "Status.h"
+
+namespace vm4417::win32 {
+
+// Makes `folder` when it is missing (and its parents) and makes it the
+// current directory.
+Status EnterFolder(const std::string& folder);
+
+// The user's own Documents\VM4417 (FOLDERID_Documents), or nothing.
+std::optional<std::string> DocumentsFolder();
+
+// The current directory, or nothing.
+std::optional<std::string> CurrentFolder();
+
+// The current directory's final path (links and junctions resolved) in
+// upper case, for naming the folder's lock: Windows' names ignore case.
+std::optional<std::string> CanonicalCurrentFolder();
+
+// %ProgramData%\VM4417 (FOLDERID_ProgramData), where the administrator's
+// preset VM4417.INI lives, or nothing.
+std::optional<std::string> MachineSettingsFolder();
+
+}  // namespace vm4417::win32
