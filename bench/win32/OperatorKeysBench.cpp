@@ -85,18 +85,28 @@ int RunTarget(const char* file) {
     cls.hInstance = instance;
     cls.lpszClassName = L"VM4417KeysBenchTarget";
     RegisterClassW(&cls);
-    const HWND frame = CreateWindowExW(0, cls.lpszClassName, L"Keys bench target",
-                                       WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 700, 200, nullptr,
-                                       nullptr, instance, nullptr);
+    // Shown once its edit control is there.
+    const HWND frame =
+        CreateWindowExW(0, cls.lpszClassName, L"Keys bench target", WS_OVERLAPPEDWINDOW, 60, 60,
+                        700, 200, nullptr, nullptr, instance, nullptr);
     targetEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 690,
                                  170, frame, nullptr, instance, nullptr);
+    ShowWindow(frame, SW_SHOW);
     changes.reserve(100000);
-    SetForegroundWindow(frame);
-    SetFocus(targetEdit);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    // Windows may refuse the foreground at first; asked again until it holds.
+    MSG message{};
+    for (;;) {
+        if (GetForegroundWindow() != frame) {
+            SetForegroundWindow(frame);
+            SetFocus(targetEdit);
+        }
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) break;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (message.message == WM_QUIT) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
     std::ofstream out(file, std::ios::binary);
     for (const Change& change : changes) {
@@ -135,10 +145,12 @@ bool StartTarget(Target& target, const std::string& file) {
         if (foreground != nullptr && owner == target.process.dwProcessId) {
             target.frame = foreground;
             target.edit = FindWindowExW(foreground, nullptr, L"EDIT", nullptr);
-            return target.edit != nullptr;
+            if (target.edit != nullptr) return true;
         }
         Sleep(10);
     }
+    // It would keep the bench's output open.
+    TerminateProcess(target.process.hProcess, 1);
     return false;
 }
 
