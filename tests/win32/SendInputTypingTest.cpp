@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <future>
@@ -570,7 +571,8 @@ public:
             MSG message;
             PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
             threadId_ = GetCurrentThreadId();
-            const HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, &Note, nullptr, 0);
+            const HHOOK hook =
+                SetWindowsHookExW(WH_KEYBOARD_LL, &Note, GetModuleHandleW(nullptr), 0);
             installed.set_value();
             while (GetMessageW(&message, nullptr, 0, 0) > 0) {}
             UnhookWindowsHookEx(hook);
