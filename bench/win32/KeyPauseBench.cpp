@@ -14,12 +14,22 @@
 
 #include "ForwardingKeySink.h"
 #include "KeyTyping.h"
+#include "win32/ForegroundTarget.h"
 #include "win32/SendInputKeySink.h"
 #include "win32/Win32Clock.h"
 
 namespace {
 
 using Steady = std::chrono::steady_clock;
+
+// The edit window is this program's own, which the sink refuses to type
+// into (an Enter there would press one of the program's buttons); here it
+// stands for another program's window.
+vm4417::win32::TargetReading AnotherProgramsWindow(vm4417::win32::TargetParts parts) {
+    vm4417::win32::TargetReading reading = vm4417::win32::ReadTarget(parts);
+    if (reading.foregroundProcess != 0) reading.foregroundProcess = reading.ownProcess + 4;
+    return reading;
+}
 
 class StampingSink final : public vm4417::ForwardingKeySink {
 public:
@@ -33,7 +43,7 @@ public:
 private:
     vm4417::KeySink& Inner() const override { return sink_; }
 
-    mutable vm4417::SendInputKeySink sink_;
+    mutable vm4417::SendInputKeySink sink_{vm4417::win32::ReadIntegrity, AnotherProgramsWindow};
 };
 
 void Pump() {
@@ -83,6 +93,10 @@ Figures Measure(bool exactCharacters) {
 }
 
 void Print(const char* way, std::vector<double> deviations, const std::vector<double>& totals) {
+    if (deviations.empty() || totals.empty()) {
+        std::printf("%s: no capture was typed\n", way);
+        return;
+    }
     std::sort(deviations.begin(), deviations.end());
     double sum = 0;
     for (double d : deviations) sum += d;

@@ -9,16 +9,19 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <future>
 #include <initializer_list>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "ForwardingKeySink.h"
 #include "KeyTyping.h"
 #include "Texts.h"
 #include "win32/ForegroundIntegrity.h"
@@ -77,6 +80,10 @@ public:
         return Text();
     }
     void Clear() { SetWindowTextW(window_, L""); }
+    // The X window that Wine shows the control in.
+    std::uintptr_t XWindow() const {
+        return reinterpret_cast<std::uintptr_t>(GetPropW(window_, L"__wine_x11_whole_window"));
+    }
 
 private:
     void Run(std::promise<void>& ready) {
@@ -498,6 +505,232 @@ TEST(SendInputTyping, AWindowChangeDuringACaptureStopsItWithNoKeyLeftDown) {
         ExpectNoModifierDown();
         for (const char key : code) EXPECT_FALSE(IsDown(key)) << c.name << ": " << key;
     }
+}
+
+// The operator's keyboard is the X server's: xdotool, which Wine starts as
+// it starts any Unix program, types into the X window that has the focus as
+// a keyboard would. Wine gives no handle that waits for a Unix program, so
+// callers wait for what its keys do.
+void OperatorTypes(const std::wstring& xdotoolCommands) {
+    std::wstring command = L"Z:\\usr\\bin\\xdotool " + xdotoolCommands;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process))
+        << GetLastError();
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+// Polls `done` until it holds, for a few seconds at most.
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds{5};
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+// The X keyboard focus on the target's window, as a window manager gives it
+// to the active window (Xvfb has none, and Wine does not always set it for a
+// new window). Done before a capture: Wine lets go of the keys pressed
+// through SendInput when one of its windows gets the X focus. A space typed
+// after it shows when the focus is there; it is cleared again.
+bool OperatorFocuses(TargetApplication& target) {
+    OperatorTypes(L"windowfocus --sync " + std::to_wstring(target.XWindow()) + L" key space");
+    const bool focused = target.TextWhenArrived(" ") == " ";
+    target.Clear();
+    return focused;
+}
+
+// Lets go of the operator's Shift at the end of a case, whatever happened:
+// also on the X keyboard, where it may be down while Windows shows it up.
+class ShiftLetGoAtEnd {
+public:
+    ~ShiftLetGoAtEnd() {
+        const bool down = IsDown(VK_SHIFT);
+        OperatorTypes(L"keyup shift");
+        if (down) {
+            WaitUntil([] { return !IsDown(VK_SHIFT); });
+        } else {
+            Sleep(200);  // nothing on the Windows side to wait for
+        }
+    }
+};
+
+// A low-level hook of the test's own that notes the flags of every key
+// event, on a thread of its own.
+class KeyFlagsSeen {
+public:
+    KeyFlagsSeen() {
+        std::promise<void> installed;
+        std::future<void> ready = installed.get_future();
+        thread_ = std::thread([this, &installed] {
+            MSG message;
+            PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+            threadId_ = GetCurrentThreadId();
+            const HHOOK hook =
+                SetWindowsHookExW(WH_KEYBOARD_LL, &Note, GetModuleHandleW(nullptr), 0);
+            installed.set_value();
+            while (GetMessageW(&message, nullptr, 0, 0) > 0) {}
+            UnhookWindowsHookEx(hook);
+        });
+        ready.wait();
+    }
+    ~KeyFlagsSeen() {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    KeyFlagsSeen(const KeyFlagsSeen&) = delete;
+    KeyFlagsSeen& operator=(const KeyFlagsSeen&) = delete;
+
+    static std::vector<DWORD> Flags() {
+        const std::lock_guard lock(mutex_);
+        return flags_;
+    }
+
+private:
+    static LRESULT CALLBACK Note(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HC_ACTION) {
+            const std::lock_guard lock(mutex_);
+            flags_.push_back(reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->flags);
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    std::thread thread_;
+    DWORD threadId_ = 0;
+    static inline std::mutex mutex_;
+    static inline std::vector<DWORD> flags_;
+};
+
+// What the tests below take for the operator's keys reaches Windows as a
+// keyboard's: not flagged as injected, as the program's own keys are.
+TEST(SendInputTyping, KeysTypedIntoTheXServerReachWindowsAsAKeyboardsKeys) {
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    ASSERT_TRUE(OperatorFocuses(target));
+    const KeyFlagsSeen seen;
+    OperatorTypes(L"key p r o");
+    EXPECT_EQ(target.TextWhenArrived("pro"), "pro");
+    ASSERT_TRUE(WaitUntil([] { return KeyFlagsSeen::Flags().size() >= 6; }));
+    const std::vector<DWORD> flags = KeyFlagsSeen::Flags();
+    ASSERT_EQ(flags.size(), 6u);
+    for (const DWORD f : flags) EXPECT_EQ(f & LLKHF_INJECTED, 0u) << std::hex << f;
+}
+
+// The capture's keys through the sink, while the operator types on the X
+// keyboard: `during` as soon as the hold has begun; the capture's Enter
+// waits until the hold has taken `presses` presses (for a few seconds at
+// most), so that all of them fall within the capture.
+class OperatorTypesMeanwhile final : public ForwardingKeySink {
+public:
+    OperatorTypesMeanwhile(SendInputKeySink& keys, std::wstring during, int presses)
+        : keys_(keys), during_(std::move(during)), presses_(presses) {}
+
+    OperatorKeys HoldOperatorKeys() override {
+        const OperatorKeys held = keys_.HoldOperatorKeys();
+        OperatorTypes(during_);
+        return held;
+    }
+    bool Send(const KeyEvent& event) override {
+        if (event.virtualKey == vk::Return && !event.keyUp) {
+            allTakenBeforeEnter =
+                WaitUntil([this] { return keys_.OperatorKeysSeen() >= presses_; });
+        }
+        return keys_.Send(event);
+    }
+    OperatorKeysOutcome ReleaseOperatorKeys() override {
+        if (beforeRelease) beforeRelease();
+        return keys_.ReleaseOperatorKeys();
+    }
+
+    bool allTakenBeforeEnter = false;
+    std::function<void()> beforeRelease;
+
+private:
+    KeySink& Inner() const override { return keys_; }
+
+    SendInputKeySink& keys_;
+    std::wstring during_;
+    int presses_;
+};
+
+struct OperatorCase {
+    const char* name;
+    const wchar_t* before;  // typed before the capture (empty: nothing)
+    const wchar_t* during;
+    int presses;  // key presses in `during`
+    std::string after;
+    bool shiftDownAfter;  // as the operator left it
+};
+
+// Keys the operator types while a capture is typed arrive after its Enter,
+// in order and in their own case (the capture holds Shift meanwhile), and a
+// Shift held through the capture or pressed during it is down afterwards
+// until the operator lets go.
+TEST(SendInputTyping, TheOperatorsKeysDuringACaptureFollowItsEnterAsTyped) {
+    const OperatorCase cases[] = {
+        {"a note typed on", L"", L"key shift+p r o space s k l a d", 10, "Pro sklad", false},
+        {"Shift held from before the capture", L"keydown shift", L"key p r o", 3, "PRO", true},
+        {"Shift pressed during the capture", L"", L"keydown shift key p", 2, "P", true},
+    };
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    ASSERT_TRUE(OperatorFocuses(target));
+    Win32Clock clock;
+    for (const OperatorCase& c : cases) {
+        const ShiftLetGoAtEnd letGo;
+        target.Clear();
+        if (*c.before != L'\0') {
+            OperatorTypes(c.before);
+            ASSERT_TRUE(WaitUntil([] { return IsDown(VK_SHIFT); })) << c.name;
+        }
+        SendInputKeySink keys = TypingSink();
+        OperatorTypesMeanwhile operatorTyping(keys, c.during, c.presses);
+        const TypingOutcome outcome = TypeCapture(operatorTyping, clock, kCapture);
+
+        EXPECT_TRUE(outcome.typed) << c.name << ": " << outcome.problem;
+        EXPECT_TRUE(operatorTyping.allTakenBeforeEnter) << c.name;
+        EXPECT_EQ(outcome.operatorKeys, (OperatorKeysOutcome{c.presses, 0, 0})) << c.name;
+        const std::string expected = ExpectedCapture() + c.after;
+        EXPECT_EQ(target.TextWhenArrived(expected), expected) << c.name;
+        EXPECT_EQ(IsDown(VK_SHIFT), c.shiftDownAfter) << c.name;
+        for (const char key : std::string("PROSKLAD")) EXPECT_FALSE(IsDown(key)) << c.name;
+    }
+    EXPECT_FALSE(IsDown(VK_SHIFT));
+}
+
+// A lock screen between the hold and its release: the operator's keys are
+// dropped (they would land on whatever came up), told as dropped, and none
+// is left down.
+TEST(SendInputTyping, TheOperatorsKeysAreDroppedWhenTheDesktopChangedMeanwhile) {
+    TargetApplication target;
+    ASSERT_TRUE(target.HasFocus());
+    ASSERT_TRUE(OperatorFocuses(target));
+    // The lock screen takes the foreground away and has the input desktop.
+    bool locked = false;
+    SendInputKeySink keys(win32::ReadIntegrity, [&locked](win32::TargetParts parts) {
+        win32::TargetReading reading = ForeignTargetReading(parts);
+        if (!locked) return reading;
+        reading.foreground = nullptr;
+        if (parts == win32::TargetParts::Whole) reading.inputDesktop = {L"Winlogon"};
+        return reading;
+    });
+    OperatorTypesMeanwhile operatorTyping(keys, L"key p r o", 3);
+    operatorTyping.beforeRelease = [&locked] { locked = true; };
+    Win32Clock clock;
+    const TypingOutcome outcome = TypeCapture(operatorTyping, clock, kCapture);
+
+    EXPECT_TRUE(outcome.typed) << outcome.problem;
+    EXPECT_TRUE(operatorTyping.allTakenBeforeEnter);
+    EXPECT_EQ(outcome.operatorKeys, (OperatorKeysOutcome{0, 3, 0}));
+    EXPECT_EQ(target.TextWhenArrived(ExpectedCapture()), ExpectedCapture());
+    EXPECT_EQ(target.TextAfterDelivery(), ExpectedCapture());
+    for (const char key : std::string("PRO")) EXPECT_FALSE(IsDown(key)) << key;
+    ExpectNoModifierDown();
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ INPUT KeyInput(WORD virtualKey, WORD scanCode, bool keyUp) {
     input.ki.wVk = virtualKey;
     input.ki.wScan = scanCode;
     input.ki.dwFlags = keyUp ? KEYEVENTF_KEYUP : 0;
+    input.ki.dwExtraInfo = win32::kOwnKeyTag;
     return input;
 }
 
@@ -157,6 +158,7 @@ bool SendInputKeySink::SendUnicode(wchar_t character, bool keyUp) {
     input.type = INPUT_KEYBOARD;
     input.ki.wScan = static_cast<WORD>(character);
     input.ki.dwFlags = KEYEVENTF_UNICODE | (keyUp ? KEYEVENTF_KEYUP : 0);
+    input.ki.dwExtraInfo = win32::kOwnKeyTag;
     return SendInput(1, &input, sizeof input) == 1;
 }
 
@@ -178,6 +180,49 @@ bool SendInputKeySink::SuspendLocks() {
 
 void SendInputKeySink::RestoreLocks() {
     if (std::exchange(capsLockSuspended_, false)) TapCapsLock();
+}
+
+// The input desktop at the hold and at its release comes from the looks at
+// where the keys go: they read it again whenever another window (or none)
+// comes to the front, as it does when a lock screen comes.
+OperatorKeys SendInputKeySink::HoldOperatorKeys() {
+    heldOn_ = looks_.Look();
+    modifiersAtHold_ = win32::ModifiersDown();
+    hold_ = std::make_unique<win32::OperatorKeyHold>();
+    if (hold_->Start()) return OperatorKeys::Held;
+    hold_.reset();
+    return OperatorKeys::Unseen;
+}
+
+OperatorKeysOutcome SendInputKeySink::ReleaseOperatorKeys() {
+    if (!hold_) return {};
+    const bool desktopChanged = win32::DesktopChanged(heldOn_, looks_.Look());
+    if (!desktopChanged) {
+        // While the hook still holds the operator's keys, so that a release
+        // of the modifier typed meanwhile cannot come before this press.
+        std::vector<INPUT> again = win32::PressedAgain(modifiersAtHold_, win32::ModifiersDown());
+        if (!again.empty()) SendInput(static_cast<UINT>(again.size()), again.data(), sizeof(INPUT));
+    }
+    OperatorKeysOutcome outcome;
+    // Keys typed while a batch is being sent make the next one; the hold
+    // closes once a look finds none (see OperatorKeyHold::TakeOrClose).
+    for (win32::HeldKeys held = hold_->TakeOrClose(); !held.Nothing();
+         held = hold_->TakeOrClose()) {
+        const OperatorKeysOutcome batch =
+            Deliver(win32::ReplayOf(held, GetTickCount(), desktopChanged));
+        outcome.delivered += batch.delivered;
+        outcome.dropped += batch.dropped;
+    }
+    hold_.reset();
+    return outcome;
+}
+
+OperatorKeysOutcome SendInputKeySink::Deliver(const win32::Replay& replay) {
+    std::vector<INPUT> inputs = replay.inputs;
+    const UINT accepted =
+        inputs.empty() ? 0
+                       : SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    return win32::OutcomeOf(replay, accepted);
 }
 
 }  // namespace vm4417

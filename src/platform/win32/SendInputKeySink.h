@@ -9,16 +9,21 @@
 // key-down, so only its first look after Begin() reads everything (the
 // foreground window's process and the input desktop too); later looks read
 // the foreground window and the notified lock, and everything again when
-// another window (or none) is in front (see win32::TargetLooks).
+// another window (or none) is in front (see win32::TargetLooks). From the
+// first key to the last, the operator's own keys are held back and sent
+// after the capture's Enter (see win32::OperatorKeyHold).
 
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 
 #include "KeySink.h"
 #include "win32/ForegroundIntegrity.h"
 #include "win32/ForegroundTarget.h"
+#include "win32/OperatorKeyHold.h"
 
 namespace vm4417 {
 
@@ -49,15 +54,24 @@ public:
     bool SuspendLocks() override;
     void RestoreLocks() override;
     KeyTarget Target() override { return win32::KeyTargetOf(looks_.Look()); }
-    // The operator's keys cannot be seen here.
-    OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
-    int OperatorKeysSeen() override { return 0; }
-    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
+    // A low-level keyboard hook, on a thread of its own, for one capture
+    // (see win32::OperatorKeyHold): Held once it is in place, Unseen when
+    // Windows refused it. Every event this sink sends is tagged, so that the
+    // hook lets it pass.
+    OperatorKeys HoldOperatorKeys() override;
+    int OperatorKeysSeen() override { return hold_ ? hold_->Presses() : 0; }
+    // Removes the hook after sending what it held: first the modifiers the
+    // operator held at the hold and the capture let go of, then the held
+    // events in one SendInput call each batch, none when the input desktop
+    // changed meanwhile.
+    OperatorKeysOutcome ReleaseOperatorKeys() override;
 
 private:
     bool SendKey(WORD virtualKey, WORD scanCode, bool keyUp);
     bool SendCharacter(const KeyEvent& event);
     bool SendUnicode(wchar_t character, bool keyUp);
+    // Sends the replay in one call; the operator's presses delivered and dropped.
+    OperatorKeysOutcome Deliver(const win32::Replay& replay);
 
     win32::IntegrityQuery integrity_;
     win32::TargetLooks looks_;
@@ -68,6 +82,10 @@ private:
     // release them all.
     std::set<std::uint8_t> down_;
     bool capsLockSuspended_ = false;  // SuspendLocks() switched Caps Lock off
+    // The hold of the capture being typed, and what was read as it began.
+    std::unique_ptr<win32::OperatorKeyHold> hold_;
+    win32::TargetReading heldOn_;  // a look of looks_
+    std::uint8_t modifiersAtHold_ = 0;
 };
 
 }  // namespace vm4417
