@@ -187,7 +187,7 @@ void ReportCallsOfALook(int repeats, HWND foreign) {
          {"  the input desktop's name (OpenInputDesktop, GetUserObjectInformationW, "
           "CloseDesktop)",
           [] { TenTimes(ReadInputDesktopName); }},
-         {"  the notified lock (an atomic read)",
+         {"  the notified lock (a read of what the window noted)",
           [&] { TenTimes([&] { sink = sink + notifications.Locked().value_or(true); }); }}},
         10);
     // Most keys are asked about after a pause of kKeyDelay, when the first
