@@ -15,8 +15,12 @@
 namespace vm4417::x11 {
 namespace {
 
-FocusChange OnChild(bool in, int mode, int detail) { return {in, false, mode, detail}; }
-FocusChange OnRoot(bool in, int mode, int detail) { return {in, true, mode, detail}; }
+constexpr std::uint64_t kTopLevel = 0x200031, kOther = 0x400007, kRoot = 0x51b;
+
+FocusChange OnChild(bool in, int mode, int detail, std::uint64_t window = kTopLevel) {
+    return {in, false, mode, detail, window};
+}
+FocusChange OnRoot(bool in, int mode, int detail) { return {in, true, mode, detail, kRoot}; }
 
 struct GrabCase {
     const char* what;
@@ -28,9 +32,9 @@ struct GrabCase {
 class GrabEvents : public ::testing::TestWithParam<GrabCase> {};
 
 TEST_P(GrabEvents, TellWhoHoldsTheKeyboard) {
-    KeyboardGrab grab = GetParam().before;
-    for (const FocusChange& event : GetParam().events) grab = AfterFocusChange(grab, event);
-    EXPECT_EQ(grab, GetParam().after);
+    GrabSeen seen{GetParam().before, 0};
+    for (const FocusChange& event : GetParam().events) seen = AfterFocusChange(seen, event);
+    EXPECT_EQ(seen.grab, GetParam().after);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lockers, GrabEvents,
@@ -55,11 +59,22 @@ INSTANTIATE_TEST_SUITE_P(Lockers, GrabEvents,
                                       KeyboardGrab::Elsewhere},
                              // A viewer grabbing inside its own focused window: its top-level is
                              // not left, and a grab on the very window that has the focus shows
-                             // nothing at all.
+                             // nothing at all, or (Xwayland) the focus leaving that window and
+                             // coming back to it with the grab.
                              GrabCase{"a grab inside the focused tree",
                                       KeyboardGrab::Free,
                                       {OnChild(true, NotifyGrab, NotifyInferior)},
                                       KeyboardGrab::Free},
+                             GrabCase{"a grab on the focused window itself",
+                                      KeyboardGrab::Free,
+                                      {OnChild(false, NotifyGrab, NotifyNonlinear),
+                                       OnChild(true, NotifyGrab, NotifyNonlinear)},
+                                      KeyboardGrab::OwnTree},
+                             GrabCase{"a grab on another window the focus goes to",
+                                      KeyboardGrab::Free,
+                                      {OnChild(false, NotifyGrab, NotifyNonlinearVirtual),
+                                       OnChild(true, NotifyGrab, NotifyNonlinear, kOther)},
+                                      KeyboardGrab::Elsewhere},
                              GrabCase{"a normal focus change",
                                       KeyboardGrab::Unknown,
                                       {OnChild(false, NotifyNormal, NotifyNonlinearVirtual)},

@@ -14,21 +14,28 @@ namespace vm4417::x11 {
 
 // ---- What the readings mean -------------------------------------------------
 
-KeyboardGrab AfterFocusChange(KeyboardGrab now, const FocusChange& change) {
+GrabSeen AfterFocusChange(GrabSeen now, const FocusChange& change) {
     switch (change.mode) {
         case NotifyNormal:
-        case NotifyUngrab: return KeyboardGrab::Free;
-        case NotifyWhileGrabbed: return now == KeyboardGrab::Free ? KeyboardGrab::Unknown : now;
+        case NotifyUngrab: return {KeyboardGrab::Free, 0};
+        case NotifyWhileGrabbed:
+            if (now.grab == KeyboardGrab::Free) now.grab = KeyboardGrab::Unknown;
+            return now;
         case NotifyGrab: break;
         default: return now;
     }
-    if (change.onRoot) return change.in ? KeyboardGrab::Elsewhere : now;
+    if (change.onRoot) return change.in ? GrabSeen{KeyboardGrab::Elsewhere, 0} : now;
     const bool toAnotherTree = change.detail == NotifyNonlinear ||
                                change.detail == NotifyNonlinearVirtual ||
                                change.detail == NotifyAncestor || change.detail == NotifyVirtual;
     // A top-level window that the focus leaves for the grab: the grab window
     // is outside it (another tree, or the root above it).
-    if (!change.in && toAnotherTree) return KeyboardGrab::Elsewhere;
+    if (!change.in && toAnotherTree) return {KeyboardGrab::Elsewhere, change.window};
+    // The grab took the focus back into the window it left: it is that
+    // window's own.
+    if (change.in && now.grab == KeyboardGrab::Elsewhere && change.window == now.left) {
+        return {KeyboardGrab::OwnTree, 0};
+    }
     return now;
 }
 
@@ -74,6 +81,7 @@ struct FocusWatch::State {
     std::optional<Window> focus;  // as XGetInputFocus named it; empty: read it
     bool followsPointer = false;  // the focus follows the pointer (PointerRoot)
     bool rootChanged = true;      // the windows on the root or xscreensaver's status changed
+    GrabSeen grab;                // as the focus events and the probes tell it
     FocusReading reading;
 };
 
@@ -282,9 +290,10 @@ KeyTarget FocusWatch::Look() {
     if (!state.focus || state.followsPointer) ReadFocus();
     if (state.rootChanged || state.reading.topLevel != topLevelBefore) ReadLockerWindow();
     state.rootChanged = false;
-    if (state.reading.grab == KeyboardGrab::Unknown) ProbeGrab();
+    if (state.grab.grab == KeyboardGrab::Unknown) ProbeGrab();
     state.newChildren.clear();
     if (state.link->broken) return {};
+    state.reading.grab = state.grab.grab;
     return KeyTargetOf(state.reading);
 }
 
@@ -318,9 +327,9 @@ void FocusWatch::TakeEvents() {
                 break;
             case FocusIn:
             case FocusOut:
-                state.reading.grab = AfterFocusChange(
-                    state.reading.grab, {event.type == FocusIn, event.xfocus.window == root,
-                                         event.xfocus.mode, event.xfocus.detail});
+                state.grab = AfterFocusChange(
+                    state.grab, {event.type == FocusIn, event.xfocus.window == root,
+                                 event.xfocus.mode, event.xfocus.detail, event.xfocus.window});
                 state.focus.reset();
                 break;
             case PropertyNotify:
@@ -345,7 +354,7 @@ void FocusWatch::ReadFocus() {
     // A window made since the last look may have had a grab's events before
     // they were asked for.
     if (state.reading.topLevel && state.newChildren.count(*state.reading.topLevel) > 0) {
-        state.reading.grab = KeyboardGrab::Unknown;
+        state.grab = {};
     }
 }
 
@@ -379,10 +388,10 @@ void FocusWatch::ProbeGrab() {
         XSync(display, False);
     }
     if (grab == GrabSuccess || grab == AlreadyGrabbed) {
-        state.reading.grab = FromGrabProbe(grab == AlreadyGrabbed, state.reading.lockerWindowOnTop);
+        state.grab = {FromGrabProbe(grab == AlreadyGrabbed, state.reading.lockerWindowOnTop), 0};
     } else if (grab == GrabFrozen) {
         // Another client's grab froze the keyboard: no key goes anywhere.
-        state.reading.grab = KeyboardGrab::Elsewhere;
+        state.grab = {KeyboardGrab::Elsewhere, 0};
     }
 }
 

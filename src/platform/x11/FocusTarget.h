@@ -40,18 +40,30 @@ enum class KeyboardGrab {
 
 // One focus event, as the X server reported it to this program.
 struct FocusChange {
-    bool in = false;      // FocusIn; FocusOut otherwise
-    bool onRoot = false;  // on the root window; on one of its children otherwise
-    int mode = 0;         // NotifyNormal, NotifyGrab, NotifyUngrab, NotifyWhileGrabbed
-    int detail = 0;       // NotifyAncestor ... NotifyDetailNone
+    bool in = false;           // FocusIn; FocusOut otherwise
+    bool onRoot = false;       // on the root window; on one of its children otherwise
+    int mode = 0;              // NotifyNormal, NotifyGrab, NotifyUngrab, NotifyWhileGrabbed
+    int detail = 0;            // NotifyAncestor ... NotifyDetailNone
+    std::uint64_t window = 0;  // the window that got it
+};
+
+// The grab as the focus events tell it, and the window the focus left for
+// the last grab seen.
+struct GrabSeen {
+    KeyboardGrab grab = KeyboardGrab::Unknown;
+    std::uint64_t left = 0;
+
+    friend bool operator==(const GrabSeen&, const GrabSeen&) = default;
 };
 
 // What a focus event tells about the grab: a grab on the root (FocusIn on
 // the root) or on a window in another tree than the focus (FocusOut of
 // detail Nonlinear or NonlinearVirtual on the focus's top-level) takes the
-// keys elsewhere; an ungrab or a normal focus change means none is active;
-// a focus moved while some grab is active leaves it unknown whose.
-KeyboardGrab AfterFocusChange(KeyboardGrab now, const FocusChange& change);
+// keys elsewhere, unless the focus comes back with the grab to the very
+// window it left (a grab on the focused window itself, as Xwayland reports
+// one); an ungrab or a normal focus change means none is active; a focus
+// moved while some grab is active leaves it unknown whose.
+GrabSeen AfterFocusChange(GrabSeen now, const FocusChange& change);
 
 // Where nothing was seen: whether a grab that this program asked for was
 // refused because another client holds the keyboard, and whether a locker's
