@@ -12,22 +12,12 @@ namespace vm4417::win32 {
 
 namespace {
 
-INPUT TaggedInput(WORD virtualKey, WORD scanCode, DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = scanCode;
-    input.ki.dwFlags = flags;
-    input.ki.dwExtraInfo = kOwnKeyTag;
-    return input;
-}
-
 INPUT InputOf(const HeldKeyEvent& event) {
     const DWORD up = event.keyUp ? KEYEVENTF_KEYUP : 0;
     const auto scanCode = static_cast<WORD>(event.scanCode);
-    if (event.virtualKey == VK_PACKET) return TaggedInput(0, scanCode, KEYEVENTF_UNICODE | up);
+    if (event.virtualKey == VK_PACKET) return OwnKeyInput(0, scanCode, KEYEVENTF_UNICODE | up);
     const DWORD extended = event.extended ? KEYEVENTF_EXTENDEDKEY : 0;
-    return TaggedInput(static_cast<WORD>(event.virtualKey), scanCode, extended | up);
+    return OwnKeyInput(static_cast<WORD>(event.virtualKey), scanCode, extended | up);
 }
 
 bool TooOld(const HeldKeyEvent& event, DWORD now) {
@@ -114,7 +104,7 @@ std::vector<INPUT> PressedAgain(std::uint8_t downAtHold, std::uint8_t downNow) {
     for (const Modifier& m : kModifiers) {
         if ((downAtHold & m.bit) == 0 || (downNow & m.bit) != 0) continue;
         presses.push_back(
-            TaggedInput(m.virtualKey, m.scanCode, m.extended ? KEYEVENTF_EXTENDEDKEY : 0));
+            OwnKeyInput(m.virtualKey, m.scanCode, m.extended ? KEYEVENTF_EXTENDEDKEY : 0));
     }
     return presses;
 }

@@ -31,6 +31,17 @@ namespace vm4417::win32 {
 // dwExtraInfo of every key event this program sends; the hook lets them pass.
 inline constexpr ULONG_PTR kOwnKeyTag = 0x56344417;
 
+// A key event of this program's own, tagged so that the hook lets it pass.
+inline INPUT OwnKeyInput(WORD virtualKey, WORD scanCode, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = scanCode;
+    input.ki.dwFlags = flags;
+    input.ki.dwExtraInfo = kOwnKeyTag;
+    return input;
+}
+
 // Every key event but this program's own is the operator's: a physical key,
 // and also a key another program injects for the operator (an on-screen
 // keyboard), which would mix into the capture just the same.

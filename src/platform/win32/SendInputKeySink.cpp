@@ -13,13 +13,7 @@ namespace vm4417 {
 namespace {
 
 INPUT KeyInput(WORD virtualKey, WORD scanCode, bool keyUp) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = scanCode;
-    input.ki.dwFlags = keyUp ? KEYEVENTF_KEYUP : 0;
-    input.ki.dwExtraInfo = win32::kOwnKeyTag;
-    return input;
+    return win32::OwnKeyInput(virtualKey, scanCode, keyUp ? KEYEVENTF_KEYUP : 0);
 }
 
 bool IsDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
@@ -154,11 +148,8 @@ bool SendInputKeySink::SendCharacter(const KeyEvent& event) {
 }
 
 bool SendInputKeySink::SendUnicode(wchar_t character, bool keyUp) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wScan = static_cast<WORD>(character);
-    input.ki.dwFlags = KEYEVENTF_UNICODE | (keyUp ? KEYEVENTF_KEYUP : 0);
-    input.ki.dwExtraInfo = win32::kOwnKeyTag;
+    INPUT input = win32::OwnKeyInput(0, static_cast<WORD>(character),
+                                     KEYEVENTF_UNICODE | (keyUp ? KEYEVENTF_KEYUP : 0));
     return SendInput(1, &input, sizeof input) == 1;
 }
 
