@@ -22,6 +22,7 @@
 #include <string>
 
 #include "Program.h"
+#include "SelfInFront.h"
 
 namespace {
 
@@ -90,23 +91,9 @@ std::string targetFile;
 
 // Starts the target and waits until its window has the foreground.
 bool StartTarget() {
-    std::wstring self(MAX_PATH, L'\0');
-    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-    std::wstring command = L"\"" + self + L"\" " + std::to_wstring(wanted) + L" --target \"" +
-                           std::wstring(targetFile.begin(), targetFile.end()) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &target)) {
-        return false;
-    }
-    for (int tries = 0; tries < 2000; ++tries) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(GetForegroundWindow(), &owner);
-        if (owner == target.dwProcessId) return true;
-        Sleep(10);
-    }
-    return false;
+    return bench::StartSelfInFront(std::to_wstring(wanted) + L" --target \"" +
+                                       std::wstring(targetFile.begin(), targetFile.end()) + L"\"",
+                                   target) != nullptr;
 }
 
 UINT_PTR startTimer = 0;

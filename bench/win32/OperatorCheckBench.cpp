@@ -25,6 +25,7 @@
 
 #include "ForwardingKeySink.h"
 #include "KeyTyping.h"
+#include "SelfInFront.h"
 #include "win32/ForegroundIntegrity.h"
 #include "win32/ForegroundTarget.h"
 #include "win32/SendInputKeySink.h"
@@ -60,27 +61,8 @@ struct Target {
 };
 
 bool StartTarget(Target& target) {
-    std::wstring self(MAX_PATH, L'\0');
-    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-    std::wstring command = L"\"" + self + L"\" --target";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &target.process)) {
-        return false;
-    }
-    const auto end = Steady::now() + std::chrono::seconds{20};
-    while (Steady::now() < end) {
-        const HWND foreground = GetForegroundWindow();
-        DWORD owner = 0;
-        GetWindowThreadProcessId(foreground, &owner);
-        if (foreground != nullptr && owner == target.process.dwProcessId) {
-            target.window = foreground;
-            return true;
-        }
-        Sleep(10);
-    }
-    return false;
+    target.window = bench::StartSelfInFront(L"--target", target.process);
+    return target.window != nullptr;
 }
 
 void StopTarget(Target& target) {

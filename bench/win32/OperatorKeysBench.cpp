@@ -30,6 +30,7 @@
 
 #include "ForwardingKeySink.h"
 #include "KeyTyping.h"
+#include "SelfInFront.h"
 #include "win32/SendInputKeySink.h"
 #include "win32/Win32Clock.h"
 
@@ -128,30 +129,12 @@ struct Target {
 };
 
 bool StartTarget(Target& target, const std::string& file) {
-    std::wstring self(MAX_PATH, L'\0');
-    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-    std::wstring command = L"\"" + self + L"\" --target " + std::wstring(file.begin(), file.end());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &target.process)) {
-        return false;
-    }
-    const auto end = Steady::now() + std::chrono::seconds{20};
-    while (Steady::now() < end) {
-        const HWND foreground = GetForegroundWindow();
-        DWORD owner = 0;
-        GetWindowThreadProcessId(foreground, &owner);
-        if (foreground != nullptr && owner == target.process.dwProcessId) {
-            target.frame = foreground;
-            target.edit = FindWindowExW(foreground, nullptr, L"EDIT", nullptr);
-            if (target.edit != nullptr) return true;
-        }
-        Sleep(10);
-    }
-    // It would keep the bench's output open.
-    TerminateProcess(target.process.hProcess, 1);
-    return false;
+    target.frame = bench::StartSelfInFront(
+        L"--target " + std::wstring(file.begin(), file.end()), target.process, [&](HWND frame) {
+            target.edit = FindWindowExW(frame, nullptr, L"EDIT", nullptr);
+            return target.edit != nullptr;
+        });
+    return target.frame != nullptr;
 }
 
 void StopTarget(Target& target) {
