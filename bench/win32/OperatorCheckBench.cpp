@@ -65,12 +65,7 @@ bool StartTarget(Target& target) {
     return target.window != nullptr;
 }
 
-void StopTarget(Target& target) {
-    PostMessageW(target.window, WM_CLOSE, 0, 0);
-    WaitForSingleObject(target.process.hProcess, 5000);
-    CloseHandle(target.process.hThread);
-    CloseHandle(target.process.hProcess);
-}
+void StopTarget(Target& target) { bench::CloseSelfInFront(target.window, target.process); }
 
 struct Timed {
     const char* what;

@@ -137,12 +137,7 @@ bool StartTarget(Target& target, const std::string& file) {
     return target.frame != nullptr;
 }
 
-void StopTarget(Target& target) {
-    PostMessageW(target.frame, WM_CLOSE, 0, 0);
-    WaitForSingleObject(target.process.hProcess, 10000);
-    CloseHandle(target.process.hThread);
-    CloseHandle(target.process.hProcess);
-}
+void StopTarget(Target& target) { bench::CloseSelfInFront(target.frame, target.process); }
 
 std::wstring TextOf(HWND edit) {
     wchar_t buffer[4096];

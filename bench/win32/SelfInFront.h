@@ -41,4 +41,12 @@ inline HWND StartSelfInFront(const std::wstring& arguments, PROCESS_INFORMATION&
     return StartSelfInFront(arguments, process, [](HWND) { return true; });
 }
 
+// Closes the target's WINDOW and waits, at most 10 s, for its process to end.
+inline void CloseSelfInFront(HWND window, PROCESS_INFORMATION& process) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
 }  // namespace bench
