@@ -18,36 +18,66 @@
 #   probe_text NAME          what the probe received, Enter as "\x0d"
 
 x11_begin() {
-    local user=$1 layout=$2 n
+    local user=$1 layout=$2
     needs Xvfb:xvfb xdpyinfo:x11-utils xprop:x11-utils xwininfo:x11-utils \
         setxkbmap:x11-xkb-utils openbox:openbox xdotool:xdotool xinput:xinput
     session_begin "$user" || return 1
-    for n in $(seq 90 199); do
-        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break
-    done
-    session_env DISPLAY=":$n"
-    # -noreset: a layout set with setxkbmap stays when the last client goes.
-    spawn xvfb Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset
-    wait_for 10 as_user xdpyinfo >/dev/null || { echo "Xvfb did not start" >&2; return 1; }
+    start_xvfb || return 1
     as_user setxkbmap "$layout" || return 1
     spawn openbox openbox --sm-disable
-    wait_for 10 as_user xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null \
-        || { echo "openbox did not start" >&2; return 1; }
+    # openbox names itself the window manager (_NET_SUPPORTING_WM_CHECK)
+    # before it loads its theme and takes over the windows already there,
+    # and never manages a window mapped meanwhile. Where its fonts are read
+    # for the first time (a fresh machine, a font cache that does not match
+    # the fonts) that takes seconds: a probe started then never showed. Its
+    # list of clients comes last, once it handles new windows.
+    wait_for 20 openbox_manages || { echo "openbox did not start" >&2; return 1; }
+}
+
+# Xvfb on the first free display from :90. The server's own lock decides:
+# a session that starts at the same moment as another one on this machine
+# and picks the same number sees its server end, and tries the next one,
+# instead of running its desktop on the other's display. -displayfd: the
+# server writes its number there once it accepts connections.
+# -noreset: a layout set with setxkbmap stays when the last client goes.
+start_xvfb() {
+    local n pid
+    for n in $(seq 90 199); do
+        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+        : >"$S/display"
+        as_user Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset -displayfd 3 \
+            3>"$S/display" >"$S/xvfb.log" 2>&1 &
+        pid=$!
+        wait_for 10 xvfb_settled "$pid"
+        if [[ -s $S/display ]]; then
+            session_env DISPLAY=":$n"
+            return 0
+        fi
+        if kill -0 "$pid" 2>/dev/null; then
+            echo "Xvfb on :$n did not start: $(cat "$S/xvfb.log")" >&2
+            return 1
+        fi
+    done
+    echo "no free display from :90 to :199" >&2
+    return 1
+}
+# Ready, or ended (its display was taken).
+xvfb_settled() { [[ -s $S/display ]] || ! kill -0 "$1" 2>/dev/null; }
+
+openbox_manages() {
+    local properties
+    properties=$(as_user xprop -root _NET_SUPPORTING_WM_CHECK _NET_CLIENT_LIST)
+    [[ $properties == *"_NET_SUPPORTING_WM_CHECK(WINDOW)"*"_NET_CLIENT_LIST(WINDOW)"* ]]
 }
 
 start_probe() {
-    local name=$1 window
+    local name=$1
     shift
     spawn "$name" stdbuf -oL "$BUILD/x-key-probe" --name "$name" "$@"
-    wait_for 10 grep -q " ready " "$S/$name.log" || { echo "probe $name did not start" >&2; return 1; }
-    # openbox says it runs before it manages the windows mapped meanwhile; a
-    # window it missed is shown again, so that it can be given the focus.
-    window=$(window_of "$name")
-    if ! wait_for 3 managed "$window"; then
-        as_user xdotool windowunmap --sync "$window"
-        as_user xdotool windowmap --sync "$window"
-        wait_for 5 managed "$window" || { echo "openbox does not manage $name" >&2; return 1; }
-    fi
+    wait_for 10 grep -q " ready " "$S/$name.log" ||
+        { echo "probe $name did not start: $(cat "$S/$name.log")" >&2; return 1; }
+    wait_for 5 managed "$(window_of "$name")" ||
+        { echo "openbox does not manage probe $name" >&2; return 1; }
 }
 
 # The window manager has put the window in a frame of its own.
