@@ -23,8 +23,8 @@ ReaderSettings WindowTest::SettingsWithPort(std::uint8_t port) {
 
 void WindowTest::Start() {
     auto report = [this](const std::string& line) { reported.push_back(line); };
-    const MainWindowServices services{view, ports,    files,  clock,      keys,          sound,
-                                      1,    "Vm4417", report, &attention, settingsPreset};
+    const MainWindowServices services{view, ports,    files,  clock,      keys,           sound,
+                                      1,    "Vm4417", report, &attention, settingsPreset, &ports};
     window = std::make_unique<MainWindow>(services);
     window->FormActivate();
 }
