@@ -25,10 +25,7 @@ const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
 class Sleep : public WindowTest {
 protected:
     void SetUp() override {
-        reader = &AddReader(3);
-        StoreSettings(SettingsWithPort(3));
-        Start();
-        ASSERT_TRUE(window->ReaderFound());
+        reader = &StartWithReaderOn(3);
         ASSERT_TRUE(bus.StartMock(kLogind, {"--template", "logind"}));
     }
     // "what who mode" of each inhibitor logind holds.
@@ -93,10 +90,7 @@ TEST_F(Sleep, ThePortIsLetGoUnderTheDelayLockAndTheChipTouchedAtWakeUpIsCaptured
     reader->SendFrame("22222222222222");
     AnnounceSleep(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Asleep(); }, kBusWaitMs));
-    for (int tick = 0; tick < 3; ++tick) {
-        clock.Advance(kTimer1Interval);
-        window->Timer1Timer();
-    }
+    for (int tick = 0; tick < 3; ++tick) Tick();
     EXPECT_FALSE(window->ReaderLost());
     EXPECT_EQ(ListLine(0), "1       09:41:05      222222222222");
     EXPECT_TRUE(QTest::qWaitFor([&] { return Inhibitors() == held; }, kBusWaitMs))

@@ -38,6 +38,19 @@ std::vector<int> WindowTest::TriedPorts() const {
     return tried;
 }
 
+readersim::ReaderSimulator& WindowTest::StartWithReaderOn(std::uint8_t port) {
+    readersim::ReaderSimulator& reader = AddReader(port);
+    StoreSettings(SettingsWithPort(port));
+    Start();
+    EXPECT_TRUE(window->ReaderFound());
+    return reader;
+}
+
+void WindowTest::Tick() {
+    clock.Advance(kTimer1Interval);
+    window->Timer1Timer();
+}
+
 void WindowTest::Capture(const std::string& code14) {
     readers.front()->SendFrame(code14);
     window->Timer1Timer();
