@@ -26,7 +26,15 @@ int UsbLikeness(const UsbIdentity& lost, const UsbIdentity& candidate) {
 void ReaderSearch::Connected(std::uint8_t port, std::string ident) {
     port_ = port;
     ident_ = std::move(ident);
-    usb_ = presence_ != nullptr ? presence_->UsbIdentityOf(port) : UsbIdentity{};
+    device_.clear();
+    usb_ = {};
+    if (presence_ == nullptr) return;
+    usb_ = presence_->UsbIdentityOf(port);
+    const auto present = presence_->PresentPorts();
+    if (!present) return;
+    for (const PresentPort& entry : *present) {
+        if (entry.number == port) device_ = entry.device;
+    }
 }
 
 void ReaderSearch::Lost(Clock::TimePoint now) {
@@ -58,11 +66,15 @@ void ReaderSearch::TakeInPresentPorts(Clock::TimePoint now) {
     bystandersNoted_ = true;
 }
 
-// The own port is tried whether or not the system lists it, unless the
-// system says for sure that it is not there.
+// The own port is tried unless the system says for sure that nothing is
+// there, or that it leads to a device that was there at the loss and is
+// not the reader's.
 bool ReaderSearch::OwnPortDue(Clock::TimePoint now) const {
     if (now < ownPortNextTry_) return false;
-    return !bystandersNoted_ || seen_.contains(port_);
+    if (!bystandersNoted_) return true;
+    const auto own = seen_.find(port_);
+    if (own == seen_.end()) return false;
+    return own->second.appearedSinceLoss || device_.empty() || own->second.device == device_;
 }
 
 // The new port most like the lost one's device; among equals the one that

@@ -3,7 +3,11 @@
 // replugged into another socket it gets another COM number, and after a
 // sleep, or a replug while its node was still held, Linux names it
 // ttyUSB1 instead of ttyUSB0. So the reader is looked for
-//   - on its own port, about once a second, as a reader that answers at all;
+//   - on its own port, about once a second, as a reader that answers at all,
+//     while the number leads to the reader's own device, to nothing the
+//     system can name, or to a device that appeared since (not to one that
+//     was there already: on Linux port 0 falls back from ttyUSB0 to the
+//     built-in ttyS0);
 //   - on every port that appeared since the loss (a number that was not
 //     there, or that now leads to another device), once per appearance and
 //     after a moment to settle, as a reader with the lost one's
@@ -49,8 +53,8 @@ public:
     // `presence` may be null: then only the reader's own port is tried.
     explicit ReaderSearch(const PortPresence* presence) : presence_(presence) {}
 
-    // The reader answered on `port` with `ident`; the port's USB identity is
-    // read now, while its device is surely there.
+    // The reader answered on `port` with `ident`; the port's device and USB
+    // identity are read now, while the device is surely there.
     void Connected(std::uint8_t port, std::string ident);
     // The connected reader is gone (or its port was let go for a sleep): the
     // ports present now are its bystanders, and its own port is due at once.
@@ -85,6 +89,7 @@ private:
     const PortPresence* presence_;
     std::uint8_t port_ = 0;
     std::string ident_;
+    std::string device_;  // what the port led to when the reader answered
     UsbIdentity usb_;
     // Ports present as last read while searching; empty until the first
     // reading, which only notes the bystanders.

@@ -84,6 +84,29 @@ TEST_F(ReaderSearchTest, TheOwnPortWhileThereAndEachNewPortOncePerAppearance) {
     EXPECT_EQ(Named(5s), std::vector<int>{7}) << "another device under the same number";
 }
 
+// Without a port folder, Linux's port 0 is ttyUSB0 while the adapter is
+// there and the built-in ttyS0 once it is gone; a sleep lets go of a port
+// whose device stays.
+TEST_F(ReaderSearchTest, TheOwnNumberIsTriedOnlyWhileItLeadsToTheReadersOwnOrANewDevice) {
+    ReaderSearch search0(&presence);
+    presence.Plug(0, "ttyUSB0", kReaderAdapter);
+    search0.Connected(0, "1234");
+    presence.Plug(0, "ttyS0");
+    search0.Lost(now);
+    std::vector<int> named;
+    for (int tick = 0; tick < 9; ++tick, now += 333ms) {
+        if (const auto port = search0.NextPort(now)) named.push_back(*port);
+    }
+    EXPECT_EQ(named, std::vector<int>{}) << "ttyS0 was there all along";
+    presence.Plug(0, "ttyUSB0", kReaderAdapter);
+    EXPECT_EQ(search0.NextPort(now), 0) << "the adapter is back";
+
+    ReaderSearch asleep(&presence);
+    asleep.Connected(0, "1234");
+    asleep.Lost(now);
+    EXPECT_EQ(asleep.NextPort(now), 0) << "the port was let go, its device stayed";
+}
+
 TEST_F(ReaderSearchTest, NewPortsMostLikeTheLostAdapterGoFirst) {
     presence.Plug(9, "ttyUSB9");
     presence.Plug(6, "ttyUSB6", {"1a86:7523", "", "1-4", ""});
