@@ -8,6 +8,14 @@
 //   recovery_bench burst    chips every 0.5 s for 20 s with typing, LED-off
 //                           and the daily log on; counts captures sent and
 //                           logged, duplicates and order.
+//   recovery_bench moved    the reader is unplugged and comes back on
+//                           another port number, 10 times, with a chip
+//                           waiting; time from its return to the capture
+//                           of that chip, median of 10.
+//   recovery_bench bystanders
+//                           the reader is away for 60 s; counts the
+//                           requests that reach a silent device there all
+//                           along, and one that appears 10 s into the wait.
 
 #include <QApplication>
 #include <QLineEdit>
@@ -19,6 +27,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -61,8 +70,8 @@ std::string Code(int i) {
 
 int main(int argc, char* argv[]) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode != "replug" && mode != "burst") {
-        std::fprintf(stderr, "usage: recovery_bench replug|burst\n");
+    if (mode != "replug" && mode != "burst" && mode != "moved" && mode != "bystanders") {
+        std::fprintf(stderr, "usage: recovery_bench replug|burst|moved|bystanders\n");
         return 2;
     }
     const bool burst = mode == "burst";
@@ -93,7 +102,9 @@ int main(int argc, char* argv[]) {
     vm4417::bench::FixedKeySink keys(true);
     NoSound sound;
     vm4417::ui::TForm1 form;
-    vm4417::MainWindow logic({form, ports, files, clock, keys, sound, 1, "Vm4417", {}});
+    vm4417::MainWindowServices services{form, ports, files, clock, keys, sound, 1, "Vm4417", {}};
+    services.presence = &ports;
+    vm4417::MainWindow logic(services);
     form.Attach(logic);
     form.show();
     form.activateWindow();
@@ -122,9 +133,48 @@ int main(int argc, char* argv[]) {
 
     std::vector<double> replugMs;
     std::vector<std::string> sent;
+    std::size_t quietRequests = 0;
+    std::size_t newcomerRequests = 0;
+    // A reader of the same identification on port `number`, as the adapter
+    // that came back under it.
+    std::vector<std::unique_ptr<readersim::ReaderSimulator>> returned;
+    const auto readerOn = [&](int number) -> readersim::ReaderSimulator& {
+        readersim::Options elsewhere = options;
+        elsewhere.port = number;
+        return *returned.emplace_back(std::make_unique<readersim::ReaderSimulator>(elsewhere));
+    };
     std::jthread driver([&] {
         std::this_thread::sleep_for(1500ms);  // start-up: open, identify
-        if (!burst) {
+        if (mode == "moved") {
+            std::mt19937 random(4417);
+            std::uniform_int_distribution<int> awayMs(500, 2500);
+            readersim::ReaderSimulator* current = &sim;
+            for (std::uint32_t round = 1; round <= 10; ++round) {
+                current->Stop();
+                std::this_thread::sleep_for(std::chrono::milliseconds(awayMs(random)));
+                readersim::ReaderSimulator& next = readerOn(kPort + static_cast<int>(round));
+                const auto pluggedAt = Steady::now();
+                if (!next.Start().ok()) break;
+                next.QueueFrame(Code(static_cast<int>(round)));
+                if (!waitFor(round, 10s)) break;
+                replugMs.push_back(Milliseconds(capturedAt[round] - pluggedAt));
+                current = &next;
+                std::this_thread::sleep_for(300ms);
+            }
+        } else if (mode == "bystanders") {
+            readersim::ReaderSimulator& quiet = readerOn(kPort - 1);
+            quiet.SetSilent(true);
+            if (!quiet.Start().ok()) return quit();
+            std::this_thread::sleep_for(500ms);
+            sim.Stop();
+            std::this_thread::sleep_for(10s);
+            readersim::ReaderSimulator& newcomer = readerOn(kPort - 2);
+            newcomer.SetSilent(true);
+            if (!newcomer.Start().ok()) return quit();
+            std::this_thread::sleep_for(50s);
+            quietRequests = quiet.Requests().size();
+            newcomerRequests = newcomer.Requests().size();
+        } else if (!burst) {
             std::mt19937 random(4417);
             std::uniform_int_distribution<int> awayMs(500, 2500);
             for (std::uint32_t round = 1; round <= 10; ++round) {
@@ -154,6 +204,13 @@ int main(int argc, char* argv[]) {
     application.exec();
     driver.join();
 
+    if (mode == "bystanders") {
+        std::printf(
+            "reader away 60 s: requests to a silent device there all along %zu, "
+            "to one that appeared 10 s in %zu\n",
+            quietRequests, newcomerRequests);
+        return 0;
+    }
     if (!burst) {
         if (replugMs.empty()) {
             std::printf("no capture after plug-back\n");
@@ -161,7 +218,8 @@ int main(int argc, char* argv[]) {
         }
         std::vector<double> sorted = replugMs;
         std::sort(sorted.begin(), sorted.end());
-        std::printf("plug-back to first capture, %zu rounds:", replugMs.size());
+        std::printf("%s to first capture, %zu rounds:",
+                    mode == "moved" ? "return on another port" : "plug-back", replugMs.size());
         for (double ms : replugMs) std::printf(" %.0f", ms);
         const double median = (sorted[(sorted.size() - 1) / 2] + sorted[sorted.size() / 2]) / 2;
         std::printf(" ms; median %.0f ms\n", median);

@@ -53,6 +53,7 @@ MainWindow::MainWindow(const MainWindowServices& services)
       attention_(services.attention),
       settingsPreset_(services.settingsPreset),
       link_(services.ports),
+      search_(services.presence),
       demoCodes_(services.demoSeed) {}
 
 // ---- Start-up --------------------------------------------------------------
@@ -130,6 +131,7 @@ bool MainWindow::TryPort(std::uint8_t number) {
     clock_.SleepFor(kIdentifyWait);
     if (link_.IdentifyReader()) {
         settings_.PortNumber = number;
+        search_.Connected(number, link_.ReaderIdent());
         ShowConnected();
         view_.SetCaption(view_.Caption() + link_.ReaderIdent());
         return true;
@@ -251,7 +253,9 @@ void MainWindow::CheckBox11Click() { settings_.ExactCharacters = BoxFlag(Control
 
 void MainWindow::Timer1Timer() {
     view_.SetTimerEnabled(Timer::Timer1, false);
-    if (readerLost_) {
+    if (asleep_) {
+        // Nothing to do until the machine has woken up.
+    } else if (readerLost_) {
         WaitForReader();
     } else {
         PollReader();
@@ -283,32 +287,90 @@ void MainWindow::PollReader() {
 }
 
 // The reader went away (unplugged, hung up): its port is let go without a
-// close error and tried again on later ticks.
+// close error, and the reader is looked for on later ticks (ReaderSearch).
 void MainWindow::NoteReaderLost() {
     link_.ForgetLostPort();
     readerLost_ = true;
-    nextAttemptAt_ = clock_.Now();
-    ShowStatus(Concat(text::kReaderLost, std::to_string(settings_.PortNumber)));
+    tryingPort_.reset();
+    search_.Lost(clock_.Now());
+    ShowStatus(Concat(text::kReaderLost, std::to_string(settings_.PortNumber)) +
+               std::string(text::kReaderLostElsewhere));
 }
 
-// One step per tick, so the window never waits: open the same port about
-// once a second; once it is open, identify the reader on a later tick, when
+// One step per tick, so the window never waits: open the port the search
+// names; once it is open, identify the reader there on a later tick, when
 // it has had its moment after the modem lines came up.
 void MainWindow::WaitForReader() {
     const Clock::TimePoint now = clock_.Now();
-    if (link_.IsOpen()) {
-        if (now - openedAt_ < kIdentifyWait) return;
-        if (link_.IdentifyReader()) {
-            readerLost_ = false;
-            ShowConnected();
-            return;
-        }
-        link_.CloseReaderPort();  // not the reader yet; its close result says nothing new
+    if (link_.IsOpen() && tryingPort_) {
+        if (now - openedAt_ >= kIdentifyWait) IdentifyReturningReader(*tryingPort_);
         return;
     }
-    if (now < nextAttemptAt_) return;
-    nextAttemptAt_ = now + kReconnectInterval;
-    if (link_.OpenReaderPort(settings_.PortNumber)) openedAt_ = now;
+    tryingPort_ = search_.NextPort(now);
+    if (!tryingPort_) return;
+    if (link_.OpenReaderPort(*tryingPort_)) {
+        openedAt_ = now;
+    } else {
+        tryingPort_.reset();
+    }
+}
+
+void MainWindow::IdentifyReturningReader(std::uint8_t port) {
+    tryingPort_.reset();
+    const std::string lostIdent = search_.Ident();
+    const bool answered = link_.IdentifyReader();
+    const auto ident = answered ? std::optional<std::string>(link_.ReaderIdent()) : std::nullopt;
+    switch (search_.Identified(port, ident)) {
+        case ReturnVerdict::Take: TakeReturnedReader(port); return;
+        case ReturnVerdict::OtherReader:
+            ShowStatus(Concat(text::kOtherReaderOnPort, std::to_string(port)) +
+                       Concat(text::kOtherReaderIs, *ident) +
+                       Concat(text::kWaitingForReader, lostIdent));
+            break;
+        case ReturnVerdict::NoReader: break;
+    }
+    link_.CloseReaderPort();  // not the reader; its close result says nothing new
+}
+
+// The status bar says where the reader is now; "Konec programu" saves that
+// port, so that the next start-up scan begins there.
+void MainWindow::TakeReturnedReader(std::uint8_t port) {
+    readerLost_ = false;
+    const std::uint8_t before = settings_.PortNumber;
+    settings_.PortNumber = port;
+    if (port == before) {
+        ShowConnected();
+        return;
+    }
+    ShowStatus(Concat(text::kReaderBack, link_.ReaderIdent()) +
+               Concat(text::kReaderBackOnPort, std::to_string(port)) +
+               Concat(text::kReaderBackBefore, std::to_string(before)) + ")");
+}
+
+// The port is closed as the exit button closes it, so that the kernel and
+// the adapter are free to bring the device back under its old name.
+void MainWindow::PrepareForSleep() {
+    if (!readerFound_ || asleep_) return;
+    asleep_ = true;
+    if (!readerLost_) {
+        if (link_.IsOpen()) link_.CloseReaderPort();
+        readerLost_ = true;
+        search_.Lost(clock_.Now());
+    } else if (tryingPort_) {
+        link_.CloseReaderPort();
+        tryingPort_.reset();
+    }
+    ShowStatus(Concat(text::kAsleep, std::to_string(settings_.PortNumber)));
+}
+
+// The own port is due at once; the same tick opens it and a later one
+// identifies the reader there, which sends a chip touched meanwhile after
+// its answer.
+void MainWindow::ResumeFromSleep() {
+    if (!asleep_) return;
+    asleep_ = false;
+    ShowStatus(Concat(text::kAwake, std::to_string(settings_.PortNumber)));
+    WaitForReader();
 }
 
 void MainWindow::Timer2Timer() {
@@ -461,8 +523,10 @@ void MainWindow::ShowConversionError() {
 
 // ---- Commands --------------------------------------------------------------
 
+// While the reader is away, the port open at the moment (if any) is one
+// being looked at, maybe another device: it gets no command.
 bool MainWindow::ReaderCommand(char letter, std::string_view done, std::string_view failed) {
-    const bool ok = link_.SendReaderCommand(letter);
+    const bool ok = !readerLost_ && link_.SendReaderCommand(letter);
     ShowStatus(ok ? done : failed);
     return ok;
 }
@@ -481,6 +545,10 @@ void MainWindow::BitBtn4Click() {
 // Shows the code in the status bar, highlighted until the next capture; the
 // numbering, list, log and keystrokes are left alone.
 void MainWindow::BitBtn5Click() {
+    if (readerLost_) {
+        ShowStatus(text::kRepeatReadError);
+        return;
+    }
     switch (link_.RepeatChipRead(IsOn(settings_.DecimalCode))) {
         case ReadResult::Ok:
             ShowStatus(PrintableText(link_.ChipCodeText()));

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "InfoSound.h"
 #include "KeySink.h"
 #include "MainView.h"
+#include "ReaderSearch.h"
 
 namespace vm4417 {
 
@@ -32,8 +34,6 @@ inline constexpr int kGapAfterTime = 6;
 inline constexpr int kScanTries = kHighestScannedPort + 1;
 inline constexpr std::chrono::milliseconds kIdentifyWait{300};
 inline constexpr std::chrono::milliseconds kDemoLedTime{500};
-// How often a lost reader's port is tried again.
-inline constexpr std::chrono::milliseconds kReconnectInterval{1000};
 inline constexpr std::chrono::milliseconds kTimer1Interval{333};
 inline constexpr std::chrono::milliseconds kTimer2Interval{2000};
 inline constexpr Rgb kRepeatReadColor{255, 255, 0};
@@ -57,6 +57,9 @@ struct MainWindowServices {
     // The administrator's preset settings file, taken at a first start in
     // place of the defaults (see SettingsPreset.h); empty: none.
     std::string settingsPreset{};
+    // Which ports are present, where a lost reader is also looked for; null:
+    // only its own port.
+    const PortPresence* presence = nullptr;
 };
 
 // A port that start-up's scan could not open, and the system's reason.
@@ -109,14 +112,23 @@ public:
     // False when the text was refused (an error box was shown).
     bool Edit1Exit();
 
+    // The machine is about to sleep: the reader's port is let go, so that
+    // its adapter can come back under the same name.
+    void PrepareForSleep();
+    // The machine woke up: the reader is opened and identified again at
+    // once, and looked for as a lost one if it is not back on its port.
+    void ResumeFromSleep();
+
     const ReaderSettings& Settings() const { return settings_; }
     std::uint32_t CaptureCounter() const { return captureCounter_; }
     const std::string& CaptureTime() const { return captureTime_; }
     int ListLine() const { return listLine_; }
     bool DemoIdle() const { return demoIdle_; }
     bool ReaderFound() const { return readerFound_; }
-    // The reader's line was lost and the window waits for it to come back.
+    // The reader's line was lost (or let go for a sleep) and the window
+    // waits for it to come back.
     bool ReaderLost() const { return readerLost_; }
+    bool Asleep() const { return asleep_; }
     const ReaderLink& Link() const { return link_; }
     // The ports start-up's scan could not open, in scan order; the entry
     // point tells the operator about them.
@@ -139,6 +151,8 @@ private:
     void PollReader();
     void NoteReaderLost();
     void WaitForReader();
+    void IdentifyReturningReader(std::uint8_t port);
+    void TakeReturnedReader(std::uint8_t port);
     void ShowConnected();
 
     void ShowStatus(std::string_view text);
@@ -167,6 +181,7 @@ private:
     Attention* attention_;
     std::string settingsPreset_;
     ReaderLink link_;
+    ReaderSearch search_;
     DemoCodes demoCodes_;
 
     ReaderSettings settings_;
@@ -176,9 +191,10 @@ private:
     bool demoIdle_ = false;
     bool readerFound_ = false;
     bool readerLost_ = false;
-    // While the reader is lost: when its port is tried next, and when it
-    // was opened (it is identified on a later tick, once it had a moment).
-    Clock::TimePoint nextAttemptAt_{};
+    bool asleep_ = false;
+    // While the reader is lost: the port opened to look for it, and when (it
+    // is identified on a later tick, once it had a moment).
+    std::optional<std::uint8_t> tryingPort_;
     Clock::TimePoint openedAt_{};
     Rgb statusColor_;
     // The status bar shows the log error; and the capture in hand could not

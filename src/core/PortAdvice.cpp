@@ -51,6 +51,21 @@ std::string PortListLine(std::uint8_t number, const std::string& path, const Sta
     return line + PortStatusText(status);
 }
 
+std::string UsbIdentityText(const UsbIdentity& usb) {
+    std::string text;
+    const auto add = [&text](std::string_view label, const std::string& value) {
+        if (value.empty()) return;
+        if (!text.empty()) text += ", ";
+        text += label;
+        text += value;
+    };
+    add(text::kUsbVendorProduct, usb.vendorProduct);
+    add(text::kUsbSerialNumber, usb.serialNumber);
+    add(text::kUsbLocation, usb.location);
+    add(text::kUsbName, usb.name);
+    return text;
+}
+
 std::string PortListText(const std::vector<PortReport>& reports, std::string_view searched) {
     if (reports.empty()) {
         return std::string(text::kNoPortsFound) + " (" + std::string(searched) + ")\n";
@@ -59,6 +74,7 @@ std::string PortListText(const std::vector<PortReport>& reports, std::string_vie
     list += '\n';
     for (const PortReport& report : reports) {
         list += PortListLine(report.number, report.path, report.status) + '\n';
+        if (report.usb.Known()) list += std::string(7, ' ') + UsbIdentityText(report.usb) + '\n';
     }
     return list;
 }

@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "Status.h"
@@ -73,6 +75,47 @@ public:
     // attempted; no line unless all succeeded, and then the status says why
     // (the first failure). A failed attempt leaves nothing open.
     virtual OpenedLine Open(std::uint8_t number, const PortConfig& config) = 0;
+};
+
+// What the system tells of the USB device behind a port. Every part may be
+// empty: a built-in port or a pseudo-terminal has none, a cheap adapter has
+// no serial number, Wine tells nothing.
+struct UsbIdentity {
+    std::string vendorProduct;  // "0403:6001"
+    std::string serialNumber;   // the adapter's own serial number
+    // Where the adapter is plugged in: the bus path ("1-1.2") on Linux, the
+    // hub and port ("Port_#0002.Hub_#0003") on Windows.
+    std::string location;
+    // The system's lasting name for the device: the /dev/serial/by-id link
+    // on Linux, the device instance id on Windows.
+    std::string name;
+
+    bool Known() const {
+        return !vendorProduct.empty() || !serialNumber.empty() || !location.empty() ||
+               !name.empty();
+    }
+    bool operator==(const UsbIdentity&) const = default;
+};
+
+// A port number that leads to a device at the moment.
+struct PresentPort {
+    std::uint8_t number = 0;
+    // What the number leads to (a device node, a link's target, the
+    // system's device name); the same number leading to another device
+    // later is a new appearance.
+    std::string device;
+};
+
+// Which ports lead to a device now, found without opening any.
+class PortPresence {
+public:
+    virtual ~PortPresence() = default;
+
+    // The ports present now, in order of their numbers; nothing when the
+    // system cannot tell which are.
+    virtual std::optional<std::vector<PresentPort>> PresentPorts() const = 0;
+    // What the system tells of the USB device behind port `number` now.
+    virtual UsbIdentity UsbIdentityOf(std::uint8_t number) const = 0;
 };
 
 }  // namespace vm4417

@@ -53,6 +53,17 @@ inline constexpr std::string_view kTestingPort = "Testuji port COM";
 inline constexpr std::string_view kConnected = "Připojeno zařízení VELM";
 inline constexpr std::string_view kOnPort = " na portu COM";
 inline constexpr std::string_view kReaderLost = "Čtečka odpojena, čekám na ni na portu COM";
+inline constexpr std::string_view kReaderLostElsewhere = " i na nově připojených portech";
+// "Na portu COM5 je jiná čtečka (VELM9999), čekám na VELM1234"
+inline constexpr std::string_view kOtherReaderOnPort = "Na portu COM";
+inline constexpr std::string_view kOtherReaderIs = " je jiná čtečka (VELM";
+inline constexpr std::string_view kWaitingForReader = "), čekám na VELM";
+// "Čtečka VELM1234 je zpět na portu COM16 (dříve COM18)"
+inline constexpr std::string_view kReaderBack = "Čtečka VELM";
+inline constexpr std::string_view kReaderBackOnPort = " je zpět na portu COM";
+inline constexpr std::string_view kReaderBackBefore = " (dříve COM";
+inline constexpr std::string_view kAsleep = "Počítač usíná, port je uvolněn: COM";
+inline constexpr std::string_view kAwake = "Počítač se probudil, připojuji čtečku na portu COM";
 inline constexpr std::string_view kNoReader =
     "Na žádném sériovém portu nebylo identifikováno zařízení.";
 
@@ -135,6 +146,11 @@ inline constexpr std::string_view kPortConsole = "systémová konzole, program j
 inline constexpr std::string_view kPortWrongKind = "není to sériové zařízení";
 inline constexpr std::string_view kPortLost = "zařízení neodpovídá (bylo odpojeno?)";
 inline constexpr std::string_view kPortFailed = "port nelze otevřít";
+// The USB identity of a port in the list.
+inline constexpr std::string_view kUsbVendorProduct = "USB ";
+inline constexpr std::string_view kUsbSerialNumber = "sériové číslo ";
+inline constexpr std::string_view kUsbLocation = "místo ";
+inline constexpr std::string_view kUsbName = "název ";
 inline constexpr std::string_view kPortListHeader = "Port   Zařízení                 Stav";
 inline constexpr std::string_view kNoPortsFound = "Žádné číslo portu 0 až 255 nevede k zařízení.";
 
@@ -253,7 +269,8 @@ inline constexpr std::string_view kUsageOptions = R"( [volba]
 (VM4417.INI) a denní záznamy ukládá do aktuálního adresáře.
 
   --list-ports  vypíše porty 0 až 255, které vedou k zařízení, a u každého,
-                zda jej lze použít, případně proč ne (nic jiného neotevře)
+                zda jej lze použít, případně proč ne, a co systém ví
+                o převodníku USB za ním (nic jiného neotevře)
 )";
 inline constexpr std::string_view kUsageTypingOption = R"(  --check-typing
                 vypíše druh relace, plochu, každý způsob psaní kódu do

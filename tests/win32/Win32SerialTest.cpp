@@ -5,11 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 
 #include "Drv232.h"
+#include "win32/WideText.h"
 #include "win32/Win32Serial.h"
 
 namespace vm4417 {
@@ -84,6 +89,41 @@ TEST(Win32Serial, ANameWithoutADeviceFailsAndCanBeTriedAgain) {
         EXPECT_EQ(opened.line, nullptr);
         EXPECT_EQ(opened.status.fault, Fault::Missing) << opened.status.detail;
         EXPECT_FALSE(opened.status.detail.empty());
+    }
+}
+
+// Wine names every port of its registry in the system's lists; present are
+// those whose link in the prefix leads to a device.
+TEST(Win32Serial, ThePortsPresentAreThoseThatLeadToADevice) {
+    const Win32SerialPorts ports;
+    const auto present = ports.PresentPorts();
+    ASSERT_TRUE(present.has_value());
+    std::vector<int> numbers;
+    for (const PresentPort& port : *present) numbers.push_back(port.number);
+    for (const int number : {kAnsweringPort, kChipPort, kSilentPort}) {
+        EXPECT_NE(std::find(numbers.begin(), numbers.end(), number), numbers.end()) << number;
+    }
+    EXPECT_EQ(std::find(numbers.begin(), numbers.end(), kEmptyPort), numbers.end());
+}
+
+// The claim on a port number is the session's: a copy of the program in
+// another session (holding its own claim, or a global one of an older
+// version) leaves this session's COM5 alone; a second copy in this session
+// does not.
+TEST(Win32Serial, APortNumberIsClaimedInTheSessionOnly) {
+    struct Case {
+        const wchar_t* heldElsewhere;
+        Fault fault;
+    };
+    for (const Case& c :
+         {Case{L"Global\\vm4417-COM5", Fault::None}, Case{L"Local\\vm4417-COM5", Fault::InUse}}) {
+        SCOPED_TRACE(win32::Utf8(c.heldElsewhere));
+        const HANDLE claim = CreateMutexW(nullptr, FALSE, c.heldElsewhere);
+        ASSERT_NE(claim, nullptr);
+        Win32SerialPorts ports;
+        const OpenedLine opened = ports.Open(kAnsweringPort, ReaderPortConfig());
+        EXPECT_EQ(opened.status.fault, c.fault) << opened.status.detail;
+        CloseHandle(claim);
     }
 }
 

@@ -11,6 +11,9 @@
 //   window-probe session EVENT   tells the window that the session was
 //                                locked or unlocked (EVENT: lock, unlock), as
 //                                Windows's session notification does
+//   window-probe power EVENT     tells the window that the machine is about
+//                                to sleep or woke up (EVENT: suspend,
+//                                resume), as Windows's power broadcast does
 //   window-probe close-maker     closes the maker-information window
 //   window-probe restore         restores the minimised main window
 //   window-probe state           prints "minimised" or "normal"
@@ -97,6 +100,13 @@ bool NotifySession(HWND window, const std::wstring& event) {
                                5000, nullptr) != 0;
 }
 
+bool NotifyPower(HWND window, const std::wstring& event) {
+    if (event != L"suspend" && event != L"resume") return false;
+    const WPARAM change = event == L"suspend" ? PBT_APMSUSPEND : PBT_APMRESUMEAUTOMATIC;
+    return SendMessageTimeoutW(window, WM_POWERBROADCAST, change, 0, SMTO_ABORTIFHUNG, 5000,
+                               nullptr) != 0;
+}
+
 void Print(const std::wstring& text) {
     const std::string utf8 = vm4417::win32::Utf8(text);
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
@@ -172,6 +182,7 @@ int wmain(int argc, wchar_t** argv) {
         return control != nullptr && Focus(window, control) ? 0 : 1;
     }
     if (command == L"session" && argc == 3) return NotifySession(window, argv[2]) ? 0 : 1;
+    if (command == L"power" && argc == 3) return NotifyPower(window, argv[2]) ? 0 : 1;
     if (command == L"click" && argc == 3) {
         const std::wstring text = argv[2];
         const HWND button = FindChild(window, L"Button", 0, &text);

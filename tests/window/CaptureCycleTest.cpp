@@ -205,20 +205,17 @@ TEST_F(CaptureCycle, AnUnpluggedReaderIsWaitedForOnItsPortAndCapturesGoOnWhenItI
     readersim::ReaderSimulator& other = AddReader(4);
     Capture("11111111111111");
     const std::size_t sleeps = clock.sleeps.size();
-    const auto tick = [&] {
-        clock.Advance(kTimer1Interval);
-        window->Timer1Timer();
-    };
     reader->Stop();
     window->Timer1Timer();
     EXPECT_TRUE(window->ReaderLost());
-    EXPECT_EQ(view.status, "Čtečka odpojena, čekám na ni na portu COM3");
-    for (int i = 0; i < 6; ++i) tick();
+    EXPECT_EQ(view.status,
+              "Čtečka odpojena, čekám na ni na portu COM3 i na nově připojených portech");
+    for (int i = 0; i < 6; ++i) Tick();
     EXPECT_TRUE(window->ReaderLost());
 
     ASSERT_TRUE(reader->Start().ok());
     int ticks = 0;
-    for (; window->ReaderLost() && ticks < 20; ++ticks) tick();
+    for (; window->ReaderLost() && ticks < 20; ++ticks) Tick();
     EXPECT_FALSE(window->ReaderLost());
     EXPECT_LE(ticks, 5) << "opened within about a second, identified a moment later";
     EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM3");
@@ -229,7 +226,71 @@ TEST_F(CaptureCycle, AnUnpluggedReaderIsWaitedForOnItsPortAndCapturesGoOnWhenItI
     EXPECT_EQ(ListLine(0), Line(1, "09:41:05", "111111111111"));
     EXPECT_EQ(ListLine(1), Line(2, "09:41:05", "222222222222"));
     EXPECT_EQ(view[Control::Edit1].text, "2");
-    EXPECT_TRUE(other.Requests().empty()) << "no other port is tried";
+    EXPECT_TRUE(other.Requests().empty()) << "a reader there all along is not asked";
+}
+
+// The adapter comes back under another number, as a replug into another
+// socket gives it; a silent device that was there all along hears nothing,
+// and "Konec programu" saves the new port for the next start.
+TEST_F(CaptureCycle, AReaderBackOnAnotherPortIsTakenThereAndItsPortSaved) {
+    readersim::ReaderSimulator& bystander = AddReader(4);
+    bystander.SetSilent(true);
+    reader->Stop();
+    window->Timer1Timer();
+    ASSERT_TRUE(window->ReaderLost());
+    for (int i = 0; i < 6; ++i) Tick();
+    readersim::ReaderSimulator& moved = AddReader(16);
+    int ticks = 0;
+    for (; window->ReaderLost() && ticks < 30; ++ticks) Tick();
+    ASSERT_FALSE(window->ReaderLost());
+    EXPECT_LE(ticks, 6) << "about a second to settle, one tick to open, one to identify";
+    EXPECT_EQ(view.status, "Čtečka VELM1234 je zpět na portu COM16 (dříve COM3)");
+
+    moved.SendFrame("33333333333333");
+    Tick();
+    EXPECT_EQ(view[Control::Edit1].text, "1");
+    EXPECT_EQ(ListLine(0), Line(1, "09:41:05", "333333333333"));
+    EXPECT_TRUE(bystander.Requests().empty());
+    window->BitBtn7Click();
+    EXPECT_EQ(StoredSettings().PortNumber, 16);
+}
+
+// Two readers may serve two programs at one workstation: a reader with
+// another identification on a new port is told of once and left alone.
+TEST_F(CaptureCycle, AnotherReaderOnANewPortIsToldNotTaken) {
+    reader->Stop();
+    window->Timer1Timer();
+    readersim::ReaderSimulator& stranger = AddReader(6, "9999");
+    for (int i = 0; i < 60; ++i) Tick();
+    EXPECT_TRUE(window->ReaderLost());
+    EXPECT_EQ(view.status, "Na portu COM6 je jiná čtečka (VELM9999), čekám na VELM1234");
+    // The simulator logs a request just after its reply.
+    ASSERT_TRUE(stranger.WaitForRequests(1, 1s));
+    EXPECT_EQ(stranger.Requests().size(), 1u) << "one identification per appearance";
+    EXPECT_EQ(window->Settings().PortNumber, 3);
+}
+
+// Before a sleep the port is let go as the exit button lets it go; after
+// it the reader is opened and identified at once, and a chip touched
+// meanwhile is captured.
+TEST_F(CaptureCycle, ASleepLetsThePortGoAndTheChipTouchedAtResumeIsCaptured) {
+    Capture("11111111111111");
+    const std::size_t requests = reader->Requests().size();
+    window->PrepareForSleep();
+    EXPECT_TRUE(window->Asleep());
+    TermiosSerialPorts otherProgram(ports.Locations());
+    EXPECT_NE(otherProgram.Open(3, ReaderPortConfig()).line, nullptr) << "the port is free";
+    Tick();
+    EXPECT_EQ(reader->Requests().size(), requests) << "no request while asleep";
+
+    reader->SendFrame("22222222222222");
+    window->ResumeFromSleep();
+    EXPECT_FALSE(window->Asleep());
+    Tick();
+    EXPECT_FALSE(window->ReaderLost());
+    EXPECT_EQ(view.status, "Připojeno zařízení VELM1234 na portu COM3");
+    Tick();
+    EXPECT_EQ(ListLine(1), Line(2, "09:41:05", "222222222222"));
 }
 
 TEST_F(CaptureCycle, ExitAfterTheReaderWasUnpluggedShowsNoCloseError) {

@@ -10,12 +10,7 @@ using readersim::Malformation;
 
 class Commands : public WindowTest {
 protected:
-    void SetUp() override {
-        reader = &AddReader(3);
-        StoreSettings(SettingsWithPort(3));
-        Start();
-        ASSERT_TRUE(window->ReaderFound());
-    }
+    void SetUp() override { reader = &StartWithReaderOn(3); }
     readersim::ReaderSimulator* reader = nullptr;
 };
 

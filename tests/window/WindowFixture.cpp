@@ -23,8 +23,8 @@ ReaderSettings WindowTest::SettingsWithPort(std::uint8_t port) {
 
 void WindowTest::Start() {
     auto report = [this](const std::string& line) { reported.push_back(line); };
-    const MainWindowServices services{view, ports,    files,  clock,      keys,          sound,
-                                      1,    "Vm4417", report, &attention, settingsPreset};
+    const MainWindowServices services{view, ports,    files,  clock,      keys,           sound,
+                                      1,    "Vm4417", report, &attention, settingsPreset, &ports};
     window = std::make_unique<MainWindow>(services);
     window->FormActivate();
 }
@@ -36,6 +36,19 @@ std::vector<int> WindowTest::TriedPorts() const {
         if (text.rfind(kPrefix, 0) == 0) tried.push_back(std::stoi(text.substr(kPrefix.size())));
     }
     return tried;
+}
+
+readersim::ReaderSimulator& WindowTest::StartWithReaderOn(std::uint8_t port) {
+    readersim::ReaderSimulator& reader = AddReader(port);
+    StoreSettings(SettingsWithPort(port));
+    Start();
+    EXPECT_TRUE(window->ReaderFound());
+    return reader;
+}
+
+void WindowTest::Tick() {
+    clock.Advance(kTimer1Interval);
+    window->Timer1Timer();
 }
 
 void WindowTest::Capture(const std::string& code14) {

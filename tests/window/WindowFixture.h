@@ -41,8 +41,12 @@ protected:
     void Start();
     // The port numbers that start-up tried, from its status texts.
     std::vector<int> TriedPorts() const;
+    // A reader on `port` as the stored settings' port, and start-up.
+    readersim::ReaderSimulator& StartWithReaderOn(std::uint8_t port);
     // Sends a frame and runs one tick of the capture cycle.
     void Capture(const std::string& code14);
+    // One tick of the poll timer, a timer interval after the last.
+    void Tick();
     std::string ListLine(int index) const { return view.MemoLine(index); }
 
     CountingSound sound;

@@ -33,7 +33,8 @@ std::vector<PortReport> DiagnosePorts(const TermiosSerialPorts& ports) {
     for (int n = 0; n <= std::numeric_limits<std::uint8_t>::max(); ++n) {
         const auto number = static_cast<std::uint8_t>(n);
         if (const auto device = ports.DevicePath(number)) {
-            reports.push_back({number, *device, ports.CheckPort(number)});
+            reports.push_back(
+                {number, *device, ports.CheckPort(number), ports.UsbIdentityOf(number)});
         } else if (const auto link = DanglingLink(ports, number)) {
             reports.push_back(
                 {number, *link,

@@ -10,9 +10,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "PosixIo.h"
 
@@ -240,6 +243,60 @@ bool TermiosSerialPorts::IsActiveConsole(const std::string& path) const {
         }
     }
     return false;
+}
+
+namespace {
+
+// The port number in a device name: "ttyUSB12" with the prefix "ttyUSB"
+// gives 12; anything else, and numbers above 255, nothing.
+std::optional<std::uint8_t> NumberAfter(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix) || name.size() == prefix.size()) return std::nullopt;
+    const std::string_view digits = name.substr(prefix.size());
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size() || value > 255) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(value);
+}
+
+// Numbers named by the folder's entries: COM<n> in a port folder, the tty
+// nodes in /dev.
+std::set<std::uint8_t> NamedNumbers(const SerialLocations& locations) {
+    namespace fs = std::filesystem;
+    const bool portFolder = locations.portDirectory.has_value();
+    const fs::path folder = portFolder ? *locations.portDirectory : locations.deviceDirectory;
+    std::set<std::uint8_t> numbers;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        for (const std::string_view prefix :
+             portFolder ? std::vector<std::string_view>{"COM"}
+                        : std::vector<std::string_view>{"ttyUSB", "ttyACM", "ttyS"}) {
+            if (const auto number = NumberAfter(name, prefix)) numbers.insert(*number);
+        }
+    }
+    return numbers;
+}
+
+}  // namespace
+
+std::optional<std::vector<PresentPort>> TermiosSerialPorts::PresentPorts() const {
+    std::vector<PresentPort> present;
+    for (const std::uint8_t number : NamedNumbers(locations_)) {
+        const auto path = DevicePath(number);
+        struct stat st {};
+        if (!path || stat(path->c_str(), &st) != 0) continue;
+        std::error_code error;
+        const std::string node = std::filesystem::canonical(*path, error).string();
+        present.push_back({number, node + " #" + std::to_string(st.st_ino)});
+    }
+    return present;
+}
+
+UsbIdentity TermiosSerialPorts::UsbIdentityOf(std::uint8_t number) const {
+    const auto path = DevicePath(number);
+    return path ? ReadUsbIdentity(*path, locations_.usb) : UsbIdentity{};
 }
 
 OpenedLine TermiosSerialPorts::Open(std::uint8_t number, const PortConfig& config) {

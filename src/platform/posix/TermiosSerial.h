@@ -2,13 +2,15 @@
 // Serial ports on Linux through termios. Port n is
 //   $VM4417_PORT_DIR/COM<n>                       when that variable is set,
 //   the first of /dev/ttyUSB<n>, /dev/ttyACM<n>, /dev/ttyS<n> otherwise.
-// A device that is the active system console is never opened.
+// A device that is the active system console is never opened. The ports
+// present, and the USB device behind each, are read without opening any.
 
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "SerialLine.h"
+#include "UsbIdentity.h"
 
 namespace vm4417 {
 
@@ -19,9 +21,11 @@ struct SerialLocations {
     // names are relative to.
     std::string consoleList = "/sys/class/tty/console/active";
     std::string deviceDirectory = "/dev";
+    // Where the USB identity of a tty is read.
+    UsbLocations usb{};
 };
 
-class TermiosSerialPorts final : public SerialPorts {
+class TermiosSerialPorts final : public SerialPorts, public PortPresence {
 public:
     explicit TermiosSerialPorts(SerialLocations locations) : locations_(std::move(locations)) {}
     // Locations from the environment (VM4417_PORT_DIR).
@@ -32,6 +36,12 @@ public:
     // the exclusive open; the device is closed again at once, its line
     // settings and modem lines untouched.
     Status CheckPort(std::uint8_t number) const;
+
+    // The numbers whose device exists (DevicePath), each with its device
+    // node and the node's inode: a node made anew for a replugged adapter
+    // is a new appearance even under the same name.
+    std::optional<std::vector<PresentPort>> PresentPorts() const override;
+    UsbIdentity UsbIdentityOf(std::uint8_t number) const override;
 
     // The device names that port `number` may mean, in order of preference.
     std::vector<std::string> CandidatePaths(std::uint8_t number) const;

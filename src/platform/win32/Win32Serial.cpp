@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "SystemPorts.h"
 #include "WideText.h"
+#include "WinePorts.h"
 
 namespace vm4417 {
 
@@ -243,7 +245,31 @@ std::wstring Win32SerialPorts::DeviceName(std::uint8_t number) {
 }
 
 std::wstring Win32SerialPorts::MutexName(std::uint8_t number) {
-    return L"Global\\vm4417-COM" + std::to_wstring(number);
+    return L"Local\\vm4417-COM" + std::to_wstring(number);
+}
+
+std::optional<std::vector<PresentPort>> Win32SerialPorts::PresentPorts() const {
+    std::vector<PresentPort> present;
+    if (win32::UnderWine()) {
+        const auto linked = win32::WineLinkedPorts();
+        if (!linked) return std::nullopt;
+        for (const std::uint8_t number : *linked) present.push_back({number, "linked"});
+        return present;
+    }
+    win32::SystemPorts ports;
+    win32::AddSerialMap(ports);
+    win32::AddPortsClass(ports, false);
+    for (const auto& [number, port] : ports) {
+        present.push_back({number, win32::Utf8(port.device + L" " + port.instanceId)});
+    }
+    return present;
+}
+
+UsbIdentity Win32SerialPorts::UsbIdentityOf(std::uint8_t number) const {
+    win32::SystemPorts ports;
+    win32::AddPortsClass(ports, true);
+    const auto port = ports.find(number);
+    return port == ports.end() ? UsbIdentity{} : port->second.usb;
 }
 
 Status Win32SerialPorts::CheckPort(std::uint8_t number) const {

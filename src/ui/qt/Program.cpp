@@ -23,7 +23,7 @@ Program::Program(const std::string& executablePath)
           form_, ports_, files_, clock_, typing_.Keys(), sound_, EntropySeed(),
           ApplicationTitle(executablePath),
           [](const std::string& line) { std::cerr << "vm4417: " << line << std::endl; },
-          &attention_, kSettingsPreset}) {
+          &attention_, kSettingsPreset, &ports_}) {
     form_.Attach(logic_);
     form_.SetAutostartItem([this] { return MenuItemFor(ReadAutostart(autostart_).state); },
                            [this](bool on) { SwitchAutostart(on); });
@@ -31,6 +31,7 @@ Program::Program(const std::string& executablePath)
     QObject::connect(&form_, &TForm1::StartupFinished, &form_, [this] {
         ReportPortsWithoutPermission(logic_, std::cerr);
         StartTyping();
+        sleep_.Start([this] { logic_.PrepareForSleep(); }, [this] { logic_.ResumeFromSleep(); });
     });
     // Switching typing on is the operator's moment to be asked for
     // permission again, or to have a broken way set up anew.

@@ -10,6 +10,7 @@
 #include "DesktopSound.h"
 #include "DesktopTyping.h"
 #include "MainWindow.h"
+#include "SleepWatch.h"
 #include "TForm1.h"
 #include "posix/PosixFileStore.h"
 #include "posix/SystemClock.h"
@@ -49,6 +50,7 @@ private:
     TForm1 form_;
     DesktopAttention attention_{form_};
     MainWindow logic_;
+    SleepWatch sleep_;
 };
 
 // After a start-up that found no reader, one line for each port the scan met

@@ -34,7 +34,7 @@ Program::Program(const std::string& executablePath)
                                 [](const std::string& line) {
                                     WriteStandard(STD_ERROR_HANDLE, "vm4417: " + line + "\n");
                                 },
-                                &attention_, SettingsPresetPath()}) {
+                                &attention_, SettingsPresetPath(), &ports_}) {
     form_.Attach(logic_);
 }
 

@@ -382,6 +382,7 @@ LRESULT TForm1::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_DPICHANGED: OnDpiChanged(wParam, *reinterpret_cast<const RECT*>(lParam)); return 0;
         case kStartupMessage: OnStartup(); return 0;
         case WM_WTSSESSION_CHANGE: OnSessionChange(wParam); return 0;
+        case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return TRUE;
         case WM_DESTROY: OnDestroy(); return 0;
         case WM_INITMENUPOPUP:
             OnInitMenuPopup(reinterpret_cast<HMENU>(wParam), lParam);
@@ -433,6 +434,16 @@ void TForm1::OnStartup() { logic_->FormActivate(); }
 void TForm1::OnSessionChange(WPARAM event) {
     if (event == WTS_SESSION_LOCK) lockNotifications_.Notify(true);
     if (event == WTS_SESSION_UNLOCK) lockNotifications_.Notify(false);
+}
+
+// Windows says so before a sleep (suspend or hibernate) and after the
+// wake-up: once automatically, and again when a person woke the machine.
+void TForm1::OnPowerBroadcast(WPARAM event) {
+    if (logic_ == nullptr) return;
+    if (event == PBT_APMSUSPEND) logic_->PrepareForSleep();
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
+        logic_->ResumeFromSleep();
+    }
 }
 
 void TForm1::MarkFolder(const std::string& folderKey) {

@@ -102,6 +102,7 @@ private:
     void OnDpiChanged(WPARAM wParam, const RECT& suggested);
     void OnStartup();
     void OnSessionChange(WPARAM event);
+    void OnPowerBroadcast(WPARAM event);
     void OnInitMenuPopup(HMENU menu, LPARAM lParam);
     bool OnSysCommand(WPARAM command);
     LRESULT OnShowRequest();
