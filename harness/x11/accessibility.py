@@ -1,5 +1,5 @@
-#!/usr/bin/python3
-"""The program's window as a screen reader reads it, through AT-SPI.
+"""The program's window as a screen reader reads it, through AT-SPI (run
+with python3; the scenario tests/x11/screen-reader uses it).
 
   accessibility.py tree      prints every object shown in the program's
                              main window: role, name, description, the name
@@ -7,6 +7,8 @@
   accessibility.py press NAME
                              does the first action of the object shown with
                              that name (presses a button, switches a box)
+  accessibility.py focused   prints the name of the object that has the
+                             keyboard focus
   accessibility.py listen    prints, one line each as they come, the name
                              changes and the notifications shown in the
                              program, until it is killed
@@ -15,6 +17,7 @@ Lines are tab-separated; run it as the session's user, with its session bus.
 """
 
 import sys
+import time
 
 import pyatspi
 
@@ -26,7 +29,6 @@ def program():
         for app in pyatspi.Registry.getDesktop(0):
             if app is not None and app.name == APP:
                 return app
-        import time
         time.sleep(0.1)
     sys.exit("no application %s on the accessibility bus" % APP)
 
@@ -58,20 +60,27 @@ def tree():
         "%s '%s'" % (w.getRoleName(), w.name) for w in program()))
 
 
-def press(name):
-    def find(obj):
-        if obj.name == name and obj.getState().contains(pyatspi.STATE_SHOWING):
-            return obj
-        for child in obj:
-            found = find(child)
-            if found is not None:
-                return found
-        return None
+def find(obj, wanted):
+    if wanted(obj):
+        return obj
+    for child in obj:
+        found = find(child, wanted)
+        if found is not None:
+            return found
+    return None
 
-    target = find(program())
+
+def press(name):
+    target = find(program(), lambda o: o.name == name
+                  and o.getState().contains(pyatspi.STATE_SHOWING))
     if target is None:
         sys.exit("nothing shown is named %s" % name)
     target.queryAction().doAction(0)
+
+
+def focused():
+    target = find(program(), lambda o: o.getState().contains(pyatspi.STATE_FOCUSED))
+    print(target.name if target is not None else "")
 
 
 def listen():
@@ -92,4 +101,5 @@ def listen():
 
 
 if __name__ == "__main__":
-    {"tree": tree, "listen": listen, "press": press}[sys.argv[1]](*sys.argv[2:])
+    commands = {"tree": tree, "listen": listen, "press": press, "focused": focused}
+    commands[sys.argv[1]](*sys.argv[2:])
