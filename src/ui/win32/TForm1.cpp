@@ -648,9 +648,9 @@ bool TForm1::PreTranslate(MSG& message) {
     return IsDialogMessageW(window_, &message) != 0;
 }
 
-// A multi-line field keeps Tab for itself outside a dialog (it would type a
-// tab character), so the keyboard could never leave the list: Tab moves on
-// from it as from every other control; Ctrl+Tab still types the character.
+// A multi-line field keeps Tab for itself outside a dialog, so the keyboard
+// could never leave the list: Tab moves on from it as from every other
+// control (Ctrl+Tab is left to the field).
 bool TForm1::TabOutOfList(const MSG& message) {
     const HWND memo = controls_.at(Control::Memo1);
     if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || GetFocus() != memo ||
