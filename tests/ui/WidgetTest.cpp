@@ -45,6 +45,8 @@ public:
         QString text;
         bool isMessageBox = false;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
+        // The names a screen reader reads for the box's pictures.
+        QStringList pictureNames = {};
     };
 
     explicit BoxAnswerer(std::chrono::milliseconds keepOpen = 0ms) : keepOpen_(keepOpen) {
@@ -62,6 +64,12 @@ private:
         Seen s{modal->windowTitle(), {}, false, QMessageBox::NoIcon};
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             s = {box->windowTitle(), box->text(), true, box->icon()};
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+            for (int i = 0; i < accessible->childCount(); ++i) {
+                QAccessibleInterface* child = accessible->child(i);
+                if (child->role() == QAccessible::Graphic)
+                    s.pictureNames << child->text(QAccessible::Name);
+            }
         }
         seen.push_back(s);
         QTimer::singleShot(keepOpen_, modal, [modal] {
@@ -144,6 +152,7 @@ TEST_F(Widgets, AnUnwritableDirectoryShowsExactlyOneBox) {
     EXPECT_EQ(answerer.seen[0].caption, "Error");
     EXPECT_EQ(answerer.seen[0].text, QString::fromUtf8("Chyba při ukládání parametrů"));
     EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(answerer.seen[0].pictureNames, QStringList{QString::fromUtf8("Chyba")});
     EXPECT_EQ(StatusText(),
               QString::fromUtf8("Na žádném sériovém portu nebylo identifikováno zařízení."));
 }
