@@ -79,6 +79,12 @@ public:
     virtual Rgb StatusColor() const = 0;
     virtual void SetStatusColor(Rgb color) = 0;
 
+    // What a screen reader calls the control from now on (a picture that
+    // shows a state); the screen reader is told of the change.
+    virtual void SetAccessibleName(Control control, const std::string& name) = 0;
+    // Asks a screen reader to speak `notice` once, now.
+    virtual void Announce(const std::string& notice) = 0;
+
     // Lines of the capture list as the list numbers them. Reading a line that
     // does not exist gives "", writing one does nothing.
     virtual std::string MemoLine(int index) const = 0;

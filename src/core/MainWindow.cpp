@@ -3,6 +3,7 @@
 #include <cctype>
 #include <optional>
 
+#include "Accessibility.h"
 #include "CounterInput.h"
 #include "KeyTyping.h"
 #include "PrintableText.h"
@@ -150,6 +151,7 @@ void MainWindow::ShowCaptureArea() {
          {Control::Image1, Control::Label1, Control::Label2, Control::Label3, Control::Memo1}) {
         view_.SetVisible(c, true);
     }
+    NameLed(false);  // the dark picture covers the lit one
     view_.SetFocus(Control::Memo1);
     view_.SetMemoLine(0, "");
 }
@@ -430,10 +432,17 @@ void MainWindow::RegisterCapture() {
 // The application received nothing and the capture waits in the list: the
 // operator hears the difference without looking, and one who is not looking
 // at the window is called to it.
+//
+// An operator with a screen reader who has the window in front is told by
+// it, as the status bar tells a sighted one; where the status bar keeps the
+// log error instead, the screen reader is not told either.
 void MainWindow::TellNotTyped(const std::string& problem) {
     if (IsOn(settings_.SoundSignal)) sound_.PlayWarning();
-    if (attention_ != nullptr && !attention_->WindowInFront()) {
+    if (attention_ == nullptr) return;
+    if (!attention_->WindowInFront()) {
         attention_->Ask(NotTypedNotice(captureCounter_, problem));
+    } else if (!captureLogFailed_) {
+        view_.Announce(NotTypedNotice(captureCounter_, problem));
     }
 }
 
@@ -507,6 +516,7 @@ void MainWindow::WriteListLine() {
 void MainWindow::ShowLedLit() {
     view_.SetVisible(Control::Image1, false);
     view_.SetVisible(Control::Image2, true);
+    NameLed(true);
     // Painted at once: the capture goes on blocking the thread for a while.
     view_.RepaintNow(Control::Image1);
     view_.RepaintNow(Control::Image2);
@@ -515,6 +525,15 @@ void MainWindow::ShowLedLit() {
 void MainWindow::ShowLedDark() {
     view_.SetVisible(Control::Image1, true);
     view_.SetVisible(Control::Image2, false);
+    NameLed(false);
+}
+
+// Both pictures carry the indicator's name: a screen reader finds the state
+// in whichever one is shown.
+void MainWindow::NameLed(bool lit) {
+    const std::string name(LedIndicatorName(lit));
+    view_.SetAccessibleName(Control::Image1, name);
+    view_.SetAccessibleName(Control::Image2, name);
 }
 
 void MainWindow::ShowConversionError() {

@@ -168,6 +168,7 @@ private:
     void NextCounter();
     void ShowLedLit();
     void ShowLedDark();
+    void NameLed(bool lit);
     bool ReaderCommand(char letter, std::string_view done, std::string_view failed);
     void ShowConversionError();
 

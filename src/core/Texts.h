@@ -42,6 +42,47 @@ inline constexpr std::string_view kResetButton = "Nuluj pořadí";
 inline constexpr std::string_view kExitButton = "Konec programu";
 inline constexpr std::string_view kStatusInitial = "Info";
 
+// What a screen reader says where a control's own text does not say it all
+// (see Accessibility.cpp): names of controls without a text, and what a
+// control does where its name alone does not tell.
+inline constexpr std::string_view kLedLitName = "LED čtečky svítí";
+inline constexpr std::string_view kLedDarkName = "LED čtečky nesvítí";
+inline constexpr std::string_view kLedDescription = "Kontrolka LED na čtečce";
+inline constexpr std::string_view kListName = "Seznam záznamů";
+inline constexpr std::string_view kListDescription =
+    "Na každém řádku pořadí, čas a kód čipu jednoho záznamu";
+inline constexpr std::string_view kMakerButtonDescription =
+    "Otevře okno s údaji o výrobci programu";
+inline constexpr std::string_view kCounterDescription =
+    "Pořadí posledního záznamu; další záznam dostane číslo o jedna vyšší. Nové číslo platí po "
+    "odchodu z pole klávesou Tab";
+inline constexpr std::string_view kStatusBarName = "Stavový řádek";
+inline constexpr std::string_view kBlockDescription =
+    "Čtečka přestane přijímat čipy, dokud ji neodblokujete";
+inline constexpr std::string_view kRepeatReadDescription =
+    "Přečte čip na čtečce znovu a ukáže jeho kód ve stavovém řádku, nic nezapíše";
+inline constexpr std::string_view kResetDescription = "Další záznam dostane pořadí 1";
+inline constexpr std::string_view kExitDescription =
+    "Zavře port čtečky, uloží nastavení a ukončí program";
+inline constexpr std::string_view kDemoDescription =
+    "Bez čtečky spustí nebo zastaví ukázkové záznamy";
+inline constexpr std::string_view kCodeToKeysDescription =
+    "Kód každého čipu se napíše do aplikace, která má klávesnici; bez této volby jen do "
+    "seznamu v okně";
+inline constexpr std::string_view kOrderToKeysDescription = "Před kódem se napíše pořadí záznamu";
+inline constexpr std::string_view kTimeToKeysDescription = "Před kódem se napíše čas záznamu";
+inline constexpr std::string_view kLedOffAfterCodeDescription =
+    "Po každém záznamu čtečka zhasne LED";
+inline constexpr std::string_view kSaveToDiskDescription =
+    "Každý záznam se připíše do denního souboru v pracovní složce";
+inline constexpr std::string_view kMinimizeDescription =
+    "Při příštím spuštění se okno hned minimalizuje";
+inline constexpr std::string_view kSoundDescription = "Každý záznam ohlásí zvuk";
+inline constexpr std::string_view kDecimalDescription =
+    "Kódy čipů v desítkové soustavě místo šestnáctkové";
+// The picture in an error box.
+inline constexpr std::string_view kErrorIconName = "Chyba";
+
 // Maker-information window (see Form2Layout.cpp).
 inline constexpr std::string_view kMakerCaption = "Informace o výrobci";
 inline constexpr std::string_view kMakerHeading = "Výrobu a úpravy programu provádí:";

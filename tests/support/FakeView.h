@@ -48,6 +48,11 @@ public:
     Rgb StatusColor() const override { return statusColor; }
     void SetStatusColor(Rgb color) override { statusColor = color; }
 
+    void SetAccessibleName(Control c, const std::string& name) override {
+        accessibleNames[c] = name;
+    }
+    void Announce(const std::string& notice) override { announcements.push_back(notice); }
+
     std::string MemoLine(int index) const override;
     void SetMemoLine(int index, const std::string& text) override;
 
@@ -65,6 +70,10 @@ public:
     bool LedDarkShown() const { return controls.at(Control::Image1).visible; }
     // The status texts that were shown, in order.
     std::vector<std::string> statusTexts;
+    // The names the logic gave controls, and what it asked a screen reader
+    // to speak, in order.
+    std::map<Control, std::string> accessibleNames;
+    std::vector<std::string> announcements;
 
     std::map<Control, ControlState> controls;
     std::string caption = "Čtečka čipů VELM";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
@@ -18,6 +19,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "Accessibility.h"
 #include "Form1Layout.h"
 #include "MainWindow.h"
 #include "ReaderWorld.h"
@@ -43,6 +45,8 @@ public:
         QString text;
         bool isMessageBox = false;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
+        // The names a screen reader reads for the box's pictures.
+        QStringList pictureNames = {};
     };
 
     explicit BoxAnswerer(std::chrono::milliseconds keepOpen = 0ms) : keepOpen_(keepOpen) {
@@ -60,6 +64,12 @@ private:
         Seen s{modal->windowTitle(), {}, false, QMessageBox::NoIcon};
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             s = {box->windowTitle(), box->text(), true, box->icon()};
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+            for (int i = 0; i < accessible->childCount(); ++i) {
+                QAccessibleInterface* child = accessible->child(i);
+                if (child->role() == QAccessible::Graphic)
+                    s.pictureNames << child->text(QAccessible::Name);
+            }
         }
         seen.push_back(s);
         QTimer::singleShot(keepOpen_, modal, [modal] {
@@ -142,6 +152,7 @@ TEST_F(Widgets, AnUnwritableDirectoryShowsExactlyOneBox) {
     EXPECT_EQ(answerer.seen[0].caption, "Error");
     EXPECT_EQ(answerer.seen[0].text, QString::fromUtf8("Chyba při ukládání parametrů"));
     EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(answerer.seen[0].pictureNames, QStringList{QString::fromUtf8("Chyba")});
     EXPECT_EQ(StatusText(),
               QString::fromUtf8("Na žádném sériovém portu nebylo identifikováno zařízení."));
 }
@@ -188,6 +199,48 @@ TEST_F(Widgets, ResizingKeepsTheControlsAndStretchesTheStatusBar) {
     EXPECT_EQ(Get(Control::BitBtn7)->geometry(), button);
     EXPECT_EQ(Get(Control::StatusBar1)->geometry(), QRect(0, 650 - 19, 700, 19));
     EXPECT_EQ(Get(Control::BitBtn7)->geometry(), QRect(368, 512, 105, 25));
+}
+
+// What a screen reader reads of each control shown, through Qt's own
+// accessibility interfaces: the table's name (the counter field's from its
+// label), and the window as a window.
+TEST_F(Widgets, EveryControlShownIsNamedForAScreenReader) {
+    AddReader(3);
+    Store(3);
+    ShowAndStart();
+    for (const ControlEntry& entry : Form1Controls()) {
+        QWidget* widget = Get(entry.id);
+        if (!widget->isVisible()) continue;
+        SCOPED_TRACE(entry.name.data());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(),
+                  std::string(Form1AccessibleName(entry.id)));
+        EXPECT_EQ(accessible->text(QAccessible::Description).toStdString(),
+                  std::string(Form1Accessible(entry.id).description));
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&form)->role(), QAccessible::Window);
+}
+
+// Tab from the list visits every control that takes the focus, in the
+// table's order, and comes back to the list: no field keeps the Tab key.
+TEST_F(Widgets, TabWalksEveryControlInOrder) {
+    AddReader(3);
+    Store(3);
+    ShowAndStart();
+    ASSERT_TRUE(Get(Control::Memo1)->hasFocus());
+    std::vector<std::string> expected, walked;
+    for (Control c : Form1TabOrder()) {
+        if (Get(c)->isVisible() && Get(c)->isEnabled()) expected.emplace_back(Form1Control(c).name);
+    }
+    expected.emplace_back("Memo1");
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        walked.push_back(focused->objectName().toStdString());
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    EXPECT_EQ(walked, expected);
 }
 
 class CounterField : public Widgets {

@@ -22,13 +22,29 @@
 //                                foreground window, else "no"
 //   window-probe menu-click      chooses the system menu's start-at-login
 //                                item, as the operator does
+//   window-probe names           prints, for each control shown, its name in
+//                                the control table, the name a screen reader
+//                                should read, the name it reads through
+//                                AccessibleObjectFromWindow and accName, and
+//                                whether that comes from the window text
+//                                ("text") or from an annotation; then
+//                                "annotations kept" or "annotations not kept
+//                                (HRESULT)" for this system's oleacc
+//   window-probe tab-walk N      brings the main window to the front and
+//                                presses Tab N times, printing before each
+//                                press the control table's name of the
+//                                control that has the keyboard focus
 // Exit status 0 on success, 1 when the window or control is not there.
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <string>
 
+#include "Accessibility.h"
+#include "Form1Layout.h"
+#include "TForm1.h"
 #include "win32/WideText.h"
 
 namespace {
@@ -120,6 +136,82 @@ BOOL CALLBACK CountMainWindow(HWND window, LPARAM count) {
     return TRUE;
 }
 
+// The name a screen reader reads for the control, as a client process reads
+// it; empty when there is none.
+std::wstring AccessibleName(HWND control) {
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                          __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&accessible)))) {
+        return {};
+    }
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::wstring text;
+    if (accessible->get_accName(self, &name) == S_OK && name != nullptr) text = name;
+    SysFreeString(name);
+    accessible->Release();
+    return text;
+}
+
+// Whether this system's oleacc keeps a name annotated on a window of ours.
+HRESULT AnnotationResult() {
+    IAccPropServices* services = nullptr;
+    HRESULT result = CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IAccPropServices, reinterpret_cast<void**>(&services));
+    if (FAILED(result)) return result;
+    const HWND scratch =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    result = services->SetHwndPropStr(scratch, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                      PROPID_ACC_NAME, L"probe");
+    if (SUCCEEDED(result) && AccessibleName(scratch) != L"probe") result = E_FAIL;
+    services->ClearHwndProps(scratch, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                             &PROPID_ACC_NAME, 1);
+    DestroyWindow(scratch);
+    services->Release();
+    return result;
+}
+
+void PrintNames(HWND window) {
+    using namespace vm4417;
+    int id = ui::TForm1::kFirstControlId;
+    for (const ControlEntry& entry : Form1Controls()) {
+        const HWND control = GetDlgItem(window, id++);
+        if (control == nullptr || !IsWindowVisible(control)) continue;
+        const std::wstring expected = win32::Wide(Form1AccessibleName(entry.id));
+        const bool fromText = TextOf(control) == expected && entry.kind != ControlKind::Edit;
+        Print(win32::Wide(entry.name) + L"\t" + expected + L"\t" + AccessibleName(control) + L"\t" +
+              (fromText ? L"text" : L"annotation"));
+    }
+    const HRESULT annotation = AnnotationResult();
+    wchar_t code[16];
+    swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(annotation));
+    Print(SUCCEEDED(annotation) ? std::wstring(L"annotations kept")
+                                : L"annotations not kept (" + std::wstring(code) + L")");
+}
+
+std::wstring ControlName(HWND window, HWND control) {
+    const auto controls = vm4417::Form1Controls();
+    const int index = GetDlgCtrlID(control) - vm4417::ui::TForm1::kFirstControlId;
+    if (GetParent(control) != window || index < 0 || index >= static_cast<int>(controls.size())) {
+        return {};
+    }
+    return vm4417::win32::Wide(controls[static_cast<std::size_t>(index)].name);
+}
+
+void PressTab() {
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = VK_TAB;
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
 // The system menu's own start-at-login item.
 constexpr UINT kAutostartCommand = 0x0440;
 
@@ -168,6 +260,24 @@ int wmain(int argc, wchar_t** argv) {
         const HWND maker = FindWindowW(L"VM4417TForm2", nullptr);
         if (maker == nullptr) return 1;
         PostMessageW(maker, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (command == L"names") {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        PrintNames(window);
+        return 0;
+    }
+    if (command == L"tab-walk" && argc == 3) {
+        SetForegroundWindow(window);
+        Sleep(300);
+        for (int i = _wtoi(argv[2]); i > 0; --i) {
+            const HWND before = FocusedControl(window);
+            Print(ControlName(window, before));
+            PressTab();
+            // Until the window has taken the key: the focus moves, or it
+            // stays where it was for 2 s.
+            for (int wait = 0; wait < 40 && FocusedControl(window) == before; ++wait) Sleep(50);
+        }
         return 0;
     }
     if (command == L"focused") {

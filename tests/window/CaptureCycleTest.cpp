@@ -45,8 +45,11 @@ TEST_F(CaptureCycle, ThreeChipsFillTheFirstThreeLines) {
     EXPECT_EQ(window->Settings().StoredCounter, 3u);
     EXPECT_EQ(sound.plays, 3);
     EXPECT_TRUE(view.timers[Timer::Timer1]);
-    // The LED-off command followed each capture, and the indicator is dark.
+    // The LED-off command followed each capture, and the indicator is dark,
+    // for a screen reader too.
     EXPECT_TRUE(view.LedDarkShown());
+    EXPECT_EQ(view.accessibleNames[Control::Image1], "LED čtečky nesvítí");
+    EXPECT_EQ(view.accessibleNames[Control::Image2], "LED čtečky nesvítí");
     ASSERT_TRUE(reader->WaitForRequests(4, 1s));
     EXPECT_EQ(reader->Requests().back().bytes, "QZ\r");
 }
@@ -122,6 +125,8 @@ TEST_F(CaptureCycle, WithLedOffOffTheIndicatorStaysLit) {
     window->CheckBoxClick(Control::CheckBox2);
     Capture("00000A1B2C3D45");
     EXPECT_TRUE(view.LedLitShown());
+    EXPECT_EQ(view.accessibleNames[Control::Image2], "LED čtečky svítí");
+    EXPECT_EQ(view.accessibleNames[Control::Image1], "LED čtečky svítí");
     EXPECT_GE(view[Control::Image2].repaints, 1) << "lit at once, before anything slow";
     ASSERT_TRUE(reader->WaitForRequests(1, 1s));
     EXPECT_EQ(reader->Requests().size(), 1u) << "only the identification";
@@ -134,6 +139,7 @@ TEST_F(CaptureCycle, AFailedLedOffLeavesTheIndicatorLit) {
     EXPECT_EQ(window->CaptureCounter(), 1u);
     EXPECT_EQ(view.status, "Chyba při zhasnutí LED");
     EXPECT_TRUE(view.LedLitShown());
+    EXPECT_EQ(view.accessibleNames[Control::Image2], "LED čtečky svítí");
 }
 
 TEST_F(CaptureCycle, TheYellowOfARepeatedReadGoesAtTheNextCapture) {
@@ -186,6 +192,8 @@ TEST_F(CaptureCycle, ALogFailureStaysShownOverItsCapturesLesserErrorsUntilLoggin
         c.make(true);
         Capture("11111111111111");
         EXPECT_EQ(view.status, "Chyba při ukládání dat");
+        // A screen reader hears what the status bar shows, no more often.
+        EXPECT_TRUE(view.announcements.empty());
 
         ASSERT_EQ(rmdir(log.c_str()), 0);
         c.make(false);
@@ -407,8 +415,9 @@ TEST_F(TypingCycle, ACaptureWithTheOperatorsKeysAmongItsOwnIsAlsoListedAndTold) 
 }
 
 // A capture the application did not receive sounds different and calls an
-// operator who is not looking at the window; every other capture sounds as
-// always and calls nobody.
+// operator who is not looking at the window, or is spoken by the screen
+// reader of one who is; every other capture sounds as always and calls
+// nobody.
 TEST_F(TypingCycle, OnlyACaptureNotTypedWarnsAndCallsTheOperatorWhenTheWindowIsNotInFront) {
     enum class Keys { Typed, CtrlHeld, Unavailable, OperatorKeysMixedIn };
     struct Case {
@@ -419,19 +428,22 @@ TEST_F(TypingCycle, OnlyACaptureNotTypedWarnsAndCallsTheOperatorWhenTheWindowIsN
         bool soundOn;
         int plays, warnings;
         const char* notice;  // with {} for the capture's number; none when null
+        const char* spoken;  // the same for the screen reader
     };
     const char* const ctrlNotice =
         "Záznam č. {} nebyl napsán: je stisknutá klávesa Ctrl. Je v seznamu v okně programu.";
     const Case cases[] = {
-        {"not typed, window not in front", true, Keys::CtrlHeld, false, true, 0, 1, ctrlNotice},
-        {"not typed, window in front", true, Keys::CtrlHeld, true, true, 0, 1, nullptr},
-        {"not typed, sound off", true, Keys::CtrlHeld, false, false, 0, 0, ctrlNotice},
+        {"not typed, window not in front", true, Keys::CtrlHeld, false, true, 0, 1, ctrlNotice,
+         nullptr},
+        {"not typed, window in front", true, Keys::CtrlHeld, true, true, 0, 1, nullptr, ctrlNotice},
+        {"not typed, sound off", true, Keys::CtrlHeld, false, false, 0, 0, ctrlNotice, nullptr},
         {"not typed, no reason given", true, Keys::Unavailable, false, true, 0, 1,
-         "Záznam č. {} nebyl napsán. Je v seznamu v okně programu."},
-        {"typed", true, Keys::Typed, false, true, 1, 0, nullptr},
+         "Záznam č. {} nebyl napsán. Je v seznamu v okně programu.", nullptr},
+        {"typed", true, Keys::Typed, false, true, 1, 0, nullptr, nullptr},
+        {"typed, window in front", true, Keys::Typed, true, true, 1, 0, nullptr, nullptr},
         {"typed, the operator's keys among its own", true, Keys::OperatorKeysMixedIn, false, true,
-         1, 0, nullptr},
-        {"listed, typing off", false, Keys::Typed, false, true, 1, 0, nullptr},
+         1, 0, nullptr, nullptr},
+        {"listed, typing off", false, Keys::Typed, true, true, 1, 0, nullptr, nullptr},
     };
     auto setBox = [&](Control box, bool on) {
         if (view.IsChecked(box) == on) return;
@@ -453,18 +465,21 @@ TEST_F(TypingCycle, OnlyACaptureNotTypedWarnsAndCallsTheOperatorWhenTheWindowIsN
         };
         attention.inFront = c.inFront;
         attention.notices.clear();
+        view.announcements.clear();
         sound.plays = sound.warnings = 0;
 
         Capture("00000A1B2C3D45");
         EXPECT_EQ(sound.plays, c.plays);
         EXPECT_EQ(sound.warnings, c.warnings);
-        std::vector<std::string> notices;
-        if (c.notice != nullptr) {
-            std::string notice = c.notice;
-            notice.replace(notice.find("{}"), 2, std::to_string(window->CaptureCounter()));
-            notices.push_back(notice);
-        }
-        EXPECT_EQ(attention.notices, notices);
+        auto numbered = [&](const char* notice) {
+            std::vector<std::string> notices;
+            if (notice == nullptr) return notices;
+            notices.emplace_back(notice);
+            notices[0].replace(notices[0].find("{}"), 2, std::to_string(window->CaptureCounter()));
+            return notices;
+        };
+        EXPECT_EQ(attention.notices, numbered(c.notice));
+        EXPECT_EQ(view.announcements, numbered(c.spoken));
     }
 }
 

@@ -18,10 +18,13 @@
 #include <QTextCursor>
 #include <QToolButton>
 
+#include "Accessibility.h"
+#include "AccessibleRole.h"
 #include "Form1Layout.h"
 #include "MainWindow.h"
 #include "Pictures.h"
 #include "PixelArtButtonStyle.h"
+#include "SpokenNotice.h"
 #include "TForm2.h"
 #include "Texts.h"
 #include "UiFont.h"
@@ -79,6 +82,8 @@ QWidget* MakeMemo(QWidget* parent) {
     memo->setFrameShape(QFrame::StyledPanel);
     // Captures rewrite lines all day long; an undo history would only grow.
     memo->setUndoRedoEnabled(false);
+    // Tab goes on to the next control, as in every other field of the window.
+    memo->setTabChangesFocus(true);
     return memo;
 }
 
@@ -86,6 +91,7 @@ QWidget* MakeBevel(QWidget* parent) {
     auto* bevel = new QFrame(parent);
     bevel->setFrameShape(QFrame::Box);
     bevel->setFrameShadow(QFrame::Sunken);
+    SetAccessibleRole(*bevel, QAccessible::Grouping);
     return bevel;
 }
 
@@ -117,12 +123,18 @@ QMessageBox* MakeBox(const QString& caption, const QString& text) {
     ok->setText(QStringLiteral("OK"));
     box->setDefaultButton(QMessageBox::Ok);
     box->setEscapeButton(ok);
+    // The box's picture, for a screen reader.
+    if (auto* icon = box->findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"))) {
+        icon->setAccessibleName(Q(text::kErrorIconName));
+    }
     return box;
 }
 
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    // A window to assistive technology, not a plain area.
+    SetAccessibleRole(*this, QAccessible::Window);
     setWindowTitle(Q(text::kCaption));
     setWindowIcon(ProgramIcon());
     setFont(UiFont(11));
@@ -163,6 +175,24 @@ void TForm1::BuildControls() {
     for (Control caption : {Control::Label4, Control::Label6, Control::Label7})
         widgets_[caption]->raise();
     widgets_[Control::Image1]->raise();
+    NameControls();
+    notice_ = new SpokenNotice(statusBar_);
+}
+
+// What a screen reader says of each control beyond its text. A label names
+// its control as the label's buddy, which also tells the screen reader which
+// label it is.
+void TForm1::NameControls() {
+    for (const ControlEntry& control : Form1Controls()) {
+        const AccessibleEntry entry = Form1Accessible(control.id);
+        QWidget* widget = widgets_.at(control.id);
+        if (entry.label) {
+            static_cast<QLabel*>(widgets_.at(*entry.label))->setBuddy(widget);
+        } else if (!entry.name.empty()) {
+            widget->setAccessibleName(Q(entry.name));
+        }
+        if (!entry.description.empty()) widget->setAccessibleDescription(Q(entry.description));
+    }
 }
 
 QWidget* TForm1::MakeControl(const ControlEntry& entry) {
@@ -371,6 +401,13 @@ void TForm1::Minimize() { showMinimized(); }
 void TForm1::CloseWindow() { close(); }
 
 void TForm1::SetStatusText(const std::string& text) { statusPanel_->setText(Q(text)); }
+
+// Qt tells the screen reader of the change (its name-change event).
+void TForm1::SetAccessibleName(Control control, const std::string& name) {
+    widgets_.at(control)->setAccessibleName(Q(name));
+}
+
+void TForm1::Announce(const std::string& notice) { notice_->Say(Q(notice)); }
 
 Rgb TForm1::StatusColor() const {
     const QColor c = statusBar_->palette().color(QPalette::Window);

@@ -25,6 +25,8 @@ class MainWindow;
 
 namespace vm4417::ui {
 
+class SpokenNotice;
+
 class TForm1 final : public QWidget, public MainView {
     Q_OBJECT
 
@@ -59,6 +61,8 @@ public:
     void Minimize() override;
     void CloseWindow() override;
     void SetStatusText(const std::string& text) override;
+    void SetAccessibleName(Control control, const std::string& name) override;
+    void Announce(const std::string& notice) override;
     Rgb StatusColor() const override;
     void SetStatusColor(Rgb color) override;
     std::string MemoLine(int index) const override;
@@ -85,6 +89,7 @@ protected:
 private:
     void BuildControls();
     QWidget* MakeControl(const ControlEntry& entry);
+    void NameControls();
     void SetTabOrder();
     void ConnectHandlers();
     void StartupWhenActive();
@@ -98,6 +103,7 @@ private:
     QPlainTextEdit* memo1_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     QLabel* statusPanel_ = nullptr;
+    SpokenNotice* notice_ = nullptr;
     QTimer timer1_;
     QTimer timer2_;
     bool startupQueued_ = false;

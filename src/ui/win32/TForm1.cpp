@@ -4,8 +4,11 @@
 #include <wtsapi32.h>
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 #include <utility>
 
+#include "Accessibility.h"
 #include "HandOver.h"
 #include "MainWindow.h"
 #include "TForm2.h"
@@ -27,7 +30,8 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr UINT kStartupMessage = WM_APP + 1;
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT_PTR kTimer2Id = 2;
-constexpr int kFirstControlId = 100;
+// The status bar's one panel, as its accessibility proxy numbers its parts.
+constexpr LONG kStatusPanel = 1;
 // The system menu's own item: below 0xF000, low four bits clear.
 constexpr UINT kAutostartCommand = 0x0440;
 // Room a check box needs besides its text (the box and the gap after it),
@@ -87,8 +91,20 @@ LRESULT CALLBACK NoFocusButtonProc(HWND button, UINT message, WPARAM wParam, LPA
     }
 }
 
-// Error boxes appear in the middle of the screen, not of their owner.
+// Error boxes appear in the middle of the screen, not of their owner, and
+// their picture has a name for a screen reader.
 thread_local HHOOK centreHook = nullptr;
+thread_local ControlAnnotations* boxAnnotations = nullptr;
+
+BOOL CALLBACK NameBoxIcon(HWND child, LPARAM) {
+    wchar_t cls[16] = {};
+    GetClassNameW(child, cls, static_cast<int>(std::size(cls)));
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+    if (std::wstring_view(cls) == WC_STATICW && (style & SS_TYPEMASK) == SS_ICON) {
+        boxAnnotations->SetName(child, Wide(text::kErrorIconName));
+    }
+    return TRUE;
+}
 
 LRESULT CALLBACK CentreNewBox(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
@@ -105,6 +121,7 @@ LRESULT CALLBACK CentreNewBox(int code, WPARAM wParam, LPARAM lParam) {
                          work.top + (work.bottom - work.top - height) / 2, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
+        if (boxAnnotations != nullptr) EnumChildWindows(box, &NameBoxIcon, 0);
         UnhookWindowsHookEx(centreHook);
         centreHook = nullptr;
     }
@@ -144,6 +161,7 @@ bool TForm1::Create(HINSTANCE instance) {
     BuildControls();
     SetZOrder();
     AddTips();
+    NameControls();
     FitTo(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), POINT{}, true);
     return true;
 }
@@ -249,6 +267,26 @@ void TForm1::AddTips() {
         tool.lpszText = text.data();
         SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
+}
+
+// What a screen reader says of each control beyond its window text: a name
+// where the control shows none (or its text is its content, as a field's),
+// a description of what it does, and the role of a picture or a frame,
+// which the standard proxy of an owner-drawn static cannot know.
+void TForm1::NameControls() {
+    for (const ControlEntry& control : Form1Controls()) {
+        const AccessibleEntry entry = Form1Accessible(control.id);
+        const HWND handle = controls_.at(control.id);
+        if (!entry.name.empty() || entry.label) {
+            annotations_.SetName(handle, Wide(Form1AccessibleName(control.id)));
+        }
+        if (!entry.description.empty())
+            annotations_.SetDescription(handle, Wide(entry.description));
+        if (control.kind == ControlKind::Picture) annotations_.SetRole(handle, ROLE_SYSTEM_GRAPHIC);
+        if (control.kind == ControlKind::Bevel) annotations_.SetRole(handle, ROLE_SYSTEM_GROUPING);
+    }
+    // The panel is drawn here, so its proxy cannot read its text.
+    annotations_.SetName(statusBar_, Wide(Form1Control(Control::StatusBar1).text), kStatusPanel);
 }
 
 // Windows walks the keyboard focus in z-order, so the tab order comes first;
@@ -605,6 +643,7 @@ bool TForm1::PreTranslate(MSG& message) {
     if (window_ == nullptr || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) {
         return false;
     }
+    if (TabOutOfList(message)) return true;
     const HWND edit1 = controls_.at(Control::Edit1);
     if (logic_ != nullptr && GetFocus() == edit1) {
         const bool tab = message.message == WM_KEYDOWN && message.wParam == VK_TAB;
@@ -618,6 +657,19 @@ bool TForm1::PreTranslate(MSG& message) {
         }
     }
     return IsDialogMessageW(window_, &message) != 0;
+}
+
+// A multi-line field keeps Tab for itself outside a dialog, so the keyboard
+// could never leave the list: Tab moves on from it as from every other
+// control (Ctrl+Tab is left to the field).
+bool TForm1::TabOutOfList(const MSG& message) {
+    const HWND memo = controls_.at(Control::Memo1);
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || GetFocus() != memo ||
+        GetKeyState(VK_CONTROL) < 0) {
+        return false;
+    }
+    ::SetFocus(GetNextDlgTabItem(window_, memo, GetKeyState(VK_SHIFT) < 0));
+    return true;
 }
 
 bool TForm1::LeaveCounterField(HWND target) {
@@ -675,7 +727,14 @@ void TForm1::CloseWindow() { DestroyWindow(window_); }
 void TForm1::SetStatusText(const std::string& text) {
     statusText_ = Wide(text);
     InvalidateRect(statusBar_, nullptr, TRUE);
+    annotations_.ChangeName(statusBar_, statusText_, kStatusPanel);
 }
+
+void TForm1::SetAccessibleName(Control control, const std::string& name) {
+    annotations_.ChangeName(controls_.at(control), Wide(name));
+}
+
+void TForm1::Announce(const std::string& notice) { AnnounceNotice(window_, Wide(notice)); }
 
 Rgb TForm1::StatusColor() const {
     return Rgb{GetRValue(statusColour_), GetGValue(statusColour_), GetBValue(statusColour_)};
@@ -727,7 +786,9 @@ void TForm1::SetTimerEnabled(Timer timer, bool enabled) {
 void TForm1::ShowBox(const std::string& caption, const std::string& text) {
     // The box's own message loop keeps the timers ticking.
     centreHook = SetWindowsHookExW(WH_CBT, &CentreNewBox, nullptr, GetCurrentThreadId());
+    boxAnnotations = &annotations_;
     MessageBoxW(window_, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONERROR);
+    boxAnnotations = nullptr;
     if (centreHook != nullptr) {
         UnhookWindowsHookEx(centreHook);
         centreHook = nullptr;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Autostart.h"
+#include "ControlAnnotations.h"
 #include "Form1Layout.h"
 #include "MainView.h"
 #include "RoutedWindow.h"
@@ -26,6 +27,9 @@ namespace vm4417::ui {
 
 class TForm1 final : public MainView {
 public:
+    // A control's id: this plus its place in Form1Controls().
+    static constexpr int kFirstControlId = 100;
+
     // The window notes in `lockNotifications` when the session is locked and
     // unlocked.
     explicit TForm1(win32::LockNotifications& lockNotifications);
@@ -78,6 +82,8 @@ public:
     void Minimize() override;
     void CloseWindow() override;
     void SetStatusText(const std::string& text) override;
+    void SetAccessibleName(Control control, const std::string& name) override;
+    void Announce(const std::string& notice) override;
     Rgb StatusColor() const override;
     void SetStatusColor(Rgb color) override;
     std::string MemoLine(int index) const override;
@@ -112,6 +118,7 @@ private:
     HWND MakeControl(const ControlEntry& entry);
     void SetZOrder();
     void AddTips();
+    void NameControls();
     void ChooseFont();
     void MakePictures();
     void Layout();
@@ -120,12 +127,15 @@ private:
     void DrawStatusPanel(const DRAWITEMSTRUCT& item);
     void StartupWhenActive();
     void ClickCheckBox(Control box);
+    bool TabOutOfList(const MSG& message);
     bool LeaveCounterField(HWND target);
     void ShowBox(const std::string& caption, const std::string& text);
     int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
     Control ControlOf(HWND control) const;
 
     MainWindow* logic_ = nullptr;
+    // Before the windows: it outlives them, and clears what it set on them.
+    ControlAnnotations annotations_;
     win32::LockNotifications& lockNotifications_;
     bool sessionNotified_ = false;  // registered for the session's notifications
     HINSTANCE instance_ = nullptr;
