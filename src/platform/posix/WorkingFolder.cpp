@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "Global.h"
 #include "PosixIo.h"
 
 namespace vm4417 {
@@ -47,5 +48,7 @@ std::optional<std::string> OwnProgramPath() {
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) return std::nullopt;
     return std::string(path, static_cast<std::size_t>(length));
 }
+
+std::string SettingsPresetPath() { return "/etc/vm4417/" + std::string(kSettingsFileName); }
 
 }  // namespace vm4417

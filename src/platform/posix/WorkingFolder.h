@@ -20,4 +20,8 @@ std::optional<std::string> CurrentFolder();
 // The running program's own absolute path (/proc/self/exe), or nothing.
 std::optional<std::string> OwnProgramPath();
 
+// The administrator's preset for every user, /etc/vm4417/VM4417.INI
+// (configuration management drops it there; the package ships none).
+std::string SettingsPresetPath();
+
 }  // namespace vm4417

@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "Global.h"
 #include "WideText.h"
 
 namespace vm4417::win32 {
@@ -107,6 +108,11 @@ std::optional<std::string> MachineSettingsFolder() {
     const auto data = KnownFolder(FOLDERID_ProgramData);
     if (!data) return std::nullopt;
     return Utf8(*data) + "\\VM4417";
+}
+
+std::string SettingsPresetPath() {
+    const auto folder = MachineSettingsFolder();
+    return folder ? *folder + "\\" + std::string(kSettingsFileName) : std::string();
 }
 
 }  // namespace vm4417::win32

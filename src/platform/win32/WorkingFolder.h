@@ -26,7 +26,11 @@ std::optional<std::string> CurrentFolder();
 std::optional<std::string> CanonicalCurrentFolder();
 
 // %ProgramData%\VM4417 (FOLDERID_ProgramData), where the administrator's
-// preset VM4417.INI lives, or nothing.
+// preset lives, or nothing.
 std::optional<std::string> MachineSettingsFolder();
+
+// %ProgramData%\VM4417\VM4417.INI, the administrator's preset for every
+// user; empty when the system names no such folder.
+std::string SettingsPresetPath();
 
 }  // namespace vm4417::win32

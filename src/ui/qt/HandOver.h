@@ -1,8 +1,8 @@
 #pragma once
 // One program per working folder on Linux: the folder's lock first thing at
 // start, and the hand-over between two starts in one folder. The first
-// listens on a local socket named after the folder (in $XDG_RUNTIME_DIR); a
-// second start connects, asks it to show its window, passing on the
+// listens on a local socket named with the folder's key (in
+// $XDG_RUNTIME_DIR); a second start connects, asks it to show its window, passing on the
 // desktop's activation token (Wayland's xdg-activation), waits for its
 // answer and ends without a window, a port scan or a file written.
 

@@ -7,14 +7,6 @@
 
 namespace vm4417::ui {
 
-namespace {
-
-// The administrator's settings for every user (configuration management
-// drops it there; the package does not ship one).
-constexpr char kSettingsPreset[] = "/etc/vm4417/VM4417.INI";
-
-}  // namespace
-
 Program::Program(const std::string& executablePath)
     : ports_(TermiosSerialPorts::LocationsFromEnvironment()),
       typing_(std::cerr),
@@ -23,7 +15,7 @@ Program::Program(const std::string& executablePath)
           form_, ports_, files_, clock_, typing_.Keys(), sound_, EntropySeed(),
           ApplicationTitle(executablePath),
           [](const std::string& line) { std::cerr << "vm4417: " << line << std::endl; },
-          &attention_, kSettingsPreset}) {
+          &attention_, SettingsPresetPath()}) {
     form_.Attach(logic_);
     form_.SetAutostartItem([this] { return MenuItemFor(ReadAutostart(autostart_).state); },
                            [this](bool on) { SwitchAutostart(on); });

@@ -20,11 +20,6 @@ std::string ExecutablePath() {
     }
 }
 
-std::string SettingsPresetPath() {
-    const auto folder = win32::MachineSettingsFolder();
-    return folder ? *folder + "\\VM4417.INI" : std::string();
-}
-
 Program::Program(const std::string& executablePath)
     : keys_(win32::ReadIntegrity, win32::TargetReader(&lockNotifications_)),
       autostart_(executablePath),
@@ -34,7 +29,7 @@ Program::Program(const std::string& executablePath)
                                 [](const std::string& line) {
                                     WriteStandard(STD_ERROR_HANDLE, "vm4417: " + line + "\n");
                                 },
-                                &attention_, SettingsPresetPath()}) {
+                                &attention_, win32::SettingsPresetPath()}) {
     form_.Attach(logic_);
 }
 

@@ -56,8 +56,4 @@ private:
 // The full path of the running executable, UTF-8.
 std::string ExecutablePath();
 
-// %ProgramData%\VM4417\VM4417.INI, the administrator's preset; empty when
-// the system names no such folder.
-std::string SettingsPresetPath();
-
 }  // namespace vm4417::ui

@@ -99,7 +99,7 @@ int RunPresetOption(const CommandLineRequest& request) {
         return Say(STD_ERROR_HANDLE,
                    std::string(text::kPresetNotInstalled) + folder.value_or("%ProgramData%"), 1);
     }
-    return InstallPreset(request.presetSource, *folder + "\\VM4417.INI");
+    return InstallPreset(request.presetSource, win32::SettingsPresetPath());
 }
 
 }  // namespace vm4417::ui
