@@ -36,10 +36,21 @@ Status EnterFolder(const std::string& folder) {
     return Status::Success();
 }
 
+Status EnterExistingFolder(const std::string& folder) {
+    if (chdir(folder.c_str()) != 0) return posix::ErrnoStatus("chdir", folder, errno);
+    return Status::Success();
+}
+
 std::optional<std::string> CurrentFolder() {
     std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
     if (!cwd) return std::nullopt;
     return std::string(cwd.get());
+}
+
+// getcwd names the folder by its real path, links resolved.
+WorkingFolder CurrentWorkingFolder() {
+    const std::string path = CurrentFolder().value_or(".");
+    return {path, FolderKey(path)};
 }
 
 std::optional<std::string> OwnProgramPath() {

@@ -22,7 +22,7 @@ std::string ExecutablePath() {
 
 Program::Program(const std::string& executablePath)
     : keys_(win32::ReadIntegrity, win32::TargetReader(&lockNotifications_)),
-      autostart_(executablePath),
+      startAtLogin_(executablePath),
       form_(lockNotifications_),
       logic_(MainWindowServices{form_, ports_, files_, clock_, keys_, sound_, EntropySeed(),
                                 ApplicationTitle(executablePath),
@@ -36,19 +36,13 @@ Program::Program(const std::string& executablePath)
 bool Program::Create(HINSTANCE instance, const std::string& folderKey) {
     if (!form_.Create(instance)) return false;
     if (!folderKey.empty()) form_.MarkFolder(folderKey);
-    form_.SetAutostartItem([this] { return MenuItemFor(ReadAutostart(autostart_).state); },
-                           [this](bool on) { SwitchAutostart(on); });
+    // The system menu's "Spouštět po přihlášení".
+    form_.SetStartAtLoginItem([this] { return ReadMenuItem(startAtLogin_); },
+                              [this](bool on) {
+                                  SwitchFromMenu(startAtLogin_, on,
+                                                 win32::CurrentFolder().value_or("."), form_);
+                              });
     return true;
-}
-
-void Program::SwitchAutostart(bool on) {
-    const AutostartResult result =
-        vm4417::SwitchAutostart(autostart_, on, win32::CurrentFolder().value_or("."));
-    if (result.status.Ok()) {
-        form_.SetStatusText(AutostartResultLine(result));
-    } else {
-        form_.ShowErrorBox(AutostartResultLine(result));
-    }
 }
 
 int Program::Run() {
