@@ -10,6 +10,7 @@
 
 #include "CommandLine.h"
 #include "FakeClock.h"
+#include "FakeView.h"
 #include "StartAtLogin.h"
 #include "StartSequence.h"
 
@@ -183,6 +184,37 @@ TEST(StartAtLoginRules, TheStateLineNamesTheFolderAndWhoSwitchedItOn) {
               "Spouštění po přihlášení je zapnuté, pracovní složka /home/op/Práce \"A\" $HOME.");
     EXPECT_EQ(MenuItemFor(DecideStartAtLogin(none, hklm, MachineEntryKind::RunsBeside)).text,
               "Spouštět po přihlášení (zapnul správce pro všechny)");
+}
+
+// Entries whose writing fails, as a read-only folder or registry key makes it.
+class UnwritableEntries final : public StartAtLoginEntries {
+public:
+    MachineEntryKind Kind() const override { return MachineEntryKind::OverriddenByUser; }
+    Status Read(StartAtLoginEntry& user, StartAtLoginEntry& machine) override {
+        user = {};
+        machine = {};
+        return Status::Success();
+    }
+    Status Apply(StartAtLoginStep, const std::string&) override {
+        return Status::Failure(Fault::NoPermission, "open x: Permission denied");
+    }
+};
+
+TEST(StartAtLoginSwitch, AFailureIsToldWhereTheOperatorLooks) {
+    UnwritableEntries entries;
+    const CommandLineOutcome off = RunStartAtLoginOption(entries, StartAtLoginSwitch::Off, "/w");
+    EXPECT_EQ(off.exitStatus, 0);
+    EXPECT_EQ(off.out, "Spouštění po přihlášení je vypnuté.\n");
+    const CommandLineOutcome on = RunStartAtLoginOption(entries, StartAtLoginSwitch::On, "/w");
+    EXPECT_EQ(on.exitStatus, 1);
+    EXPECT_EQ(on.out, "");
+    EXPECT_EQ(on.err, "Spouštění po přihlášení nelze změnit: open x: Permission denied\n");
+    test::FakeView view;
+    SwitchFromMenu(entries, true, "/w", view);
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text,
+              "Spouštění po přihlášení nelze změnit: open x: Permission denied");
+    EXPECT_TRUE(view.statusTexts.empty());
 }
 
 TEST(LoginFolder, AMissingFolderIsWaitedForAndNeverMade) {

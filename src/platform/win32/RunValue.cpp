@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "WideText.h"
 
 namespace vm4417::win32 {
@@ -28,15 +30,26 @@ std::string QuotedArgument(std::string_view argument) {
     return quoted;
 }
 
+// An option or a number goes as it is; anything else, a path above all, in
+// quotes.
+bool PlainArgument(std::string_view argument) {
+    return !argument.empty() && std::all_of(argument.begin(), argument.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-';
+    });
+}
+
 }  // namespace
 
 std::string CommandLineOf(const std::vector<std::string>& words) {
     // The program's own name takes no backslash rules, but it holds no
-    // quote and ends in its file name, so the same quoting serves.
+    // quote and ends in its file name, so the same quoting serves; it is
+    // always quoted.
     std::string command;
     for (const std::string& word : words) {
+        const bool plain = !command.empty() && PlainArgument(word);
         if (!command.empty()) command += ' ';
-        command += QuotedArgument(word);
+        command += plain ? word : QuotedArgument(word);
     }
     return command;
 }
