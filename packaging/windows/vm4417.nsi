@@ -19,7 +19,7 @@ SetCompressor /SOLID lzma
 
 ; The check box's text is the program's own menu item, from its texts
 ; (makensis works in the folder of this script).
-!searchparse /file "../../src/core/Texts.h" `kAutostartItem = "` AUTOSTART_LABEL `"`
+!searchparse /file "../../src/core/Texts.h" `kStartAtLoginItem = "` AUTOSTART_LABEL `"`
 
 !include nsDialogs.nsh
 !include FileFunc.nsh
@@ -88,7 +88,7 @@ Section "VM4417"
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 
   ${If} $Autostart == 1
-    WriteRegStr HKCU "${RUN_KEY}" "VM4417" '"$INSTDIR\vm4417.exe" --folder "$DOCUMENTS\VM4417"'
+    WriteRegStr HKCU "${RUN_KEY}" "VM4417" '"$INSTDIR\vm4417.exe" --at-login --folder "$DOCUMENTS\VM4417"'
   ${EndIf}
 SectionEnd
 

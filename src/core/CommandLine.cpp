@@ -8,8 +8,6 @@ namespace vm4417 {
 namespace {
 
 constexpr int kExitUsage = 2;
-constexpr std::string_view kFolderOptionName = "--folder";
-constexpr std::string_view kDocumentsOptionName = "--in-documents";
 
 }  // namespace
 
@@ -37,7 +35,7 @@ CommandLineRequest ParseCommandLineRequest(int argc, const char* const argv[],
     if (argc >= 2) {
         const CommandLineAction standalone = StandaloneAction(argv[1], options);
         if (standalone == CommandLineAction::InstallPreset && argc == 3 && *argv[2] != '\0') {
-            return {standalone, {}, false, AutostartSwitch::Query, argv[2]};
+            return {standalone, {}, false, false, StartAtLoginSwitch::Query, argv[2]};
         }
         if (standalone != CommandLineAction::Window) {
             return argc == 2 && standalone != CommandLineAction::InstallPreset
@@ -53,26 +51,32 @@ CommandLineRequest ParseCommandLineRequest(int argc, const char* const argv[],
             return std::nullopt;
         };
         if (StandaloneAction(word, options) != CommandLineAction::Window) return Misuse();
-        if (word == kFolderOptionName) {
+        if (word == kFolderOption) {
             if (request.folder || request.inDocuments || !next() || next()->empty())
                 return Misuse();
             request.folder = std::string(*next());
             ++i;
-        } else if (options.documentsFolder && word == kDocumentsOptionName) {
+        } else if (options.documentsFolder && word == kDocumentsOption) {
             if (request.folder || request.inDocuments) return Misuse();
             request.inDocuments = true;
+        } else if (word == kAtLoginOption) {
+            if (request.atLogin) return Misuse();
+            request.atLogin = true;
         } else if (word == "--autostart") {
-            if (request.action == CommandLineAction::Autostart) return Misuse();
-            request.action = CommandLineAction::Autostart;
+            if (request.action == CommandLineAction::StartAtLogin) return Misuse();
+            request.action = CommandLineAction::StartAtLogin;
             if (next() == "on" || next() == "off") {
-                request.autostart = *next() == "on" ? AutostartSwitch::On : AutostartSwitch::Off;
+                request.startAtLogin =
+                    *next() == "on" ? StartAtLoginSwitch::On : StartAtLoginSwitch::Off;
                 ++i;
             }
         } else {
             foreign = true;
         }
     }
-    if (foreign && request.action == CommandLineAction::Autostart) return Misuse();
+    const bool startAtLogin = request.action == CommandLineAction::StartAtLogin;
+    if (foreign && startAtLogin) return Misuse();
+    if (request.atLogin && (startAtLogin || request.inDocuments)) return Misuse();
     return request;
 }
 
@@ -102,7 +106,7 @@ CommandLineOutcome RunCommandLineAction(CommandLineAction action, const CommandL
             return {kExitUsage, {}, system.usage};
         case CommandLineAction::Misuse: return {kExitUsage, {}, system.usage};
         case CommandLineAction::Window:
-        case CommandLineAction::Autostart:
+        case CommandLineAction::StartAtLogin:
         case CommandLineAction::InstallPreset: break;
     }
     return {kExitUsage, {}, {}};

@@ -16,6 +16,10 @@
 
 namespace vm4417 {
 
+inline constexpr std::string_view kFolderOption = "--folder";
+inline constexpr std::string_view kDocumentsOption = "--in-documents";
+inline constexpr std::string_view kAtLoginOption = "--at-login";
+
 enum class CommandLineAction {
     Window,         // no option of ours: start the program's window
     Help,           // --help, -h
@@ -23,11 +27,11 @@ enum class CommandLineAction {
     ListPorts,      // --list-ports
     CheckTyping,    // --check-typing (where the system has ways to choose from)
     Misuse,         // an option of ours with something after it
-    Autostart,      // --autostart [on|off]: say or switch the start at login
+    StartAtLogin,   // --autostart [on|off]: say or switch the start at login
     InstallPreset,  // --install-preset FILE: the installer's copy of a preset
 };
 
-enum class AutostartSwitch { Query, On, Off };
+enum class StartAtLoginSwitch { Query, On, Off };
 
 // The options a system has beyond the shared ones.
 struct SystemOptions {
@@ -36,14 +40,18 @@ struct SystemOptions {
 };
 
 // Everything the command line asks for. The folder options combine with the
-// window and with --autostart; --help, --version, --list-ports and
-// --check-typing stand alone. Words that are not ours are left to the
-// toolkit for the window, and are misuse with --autostart.
+// window and with --autostart; --at-login combines with the window and
+// --folder only; --help, --version, --list-ports and --check-typing stand
+// alone. Words that are not ours are left to the toolkit for the window,
+// and are misuse with --autostart.
 struct CommandLineRequest {
     CommandLineAction action = CommandLineAction::Window;
     std::optional<std::string> folder{};  // --folder DIR: work there (made if missing)
     bool inDocuments = false;             // --in-documents: the user's Documents\VM4417
-    AutostartSwitch autostart = AutostartSwitch::Query;
+    // --at-login: started by the user's entry; the folder (--folder's, or
+    // the one the entry keeps) must be there, and is never made.
+    bool atLogin = false;
+    StartAtLoginSwitch startAtLogin = StartAtLoginSwitch::Query;
     std::string presetSource{};  // --install-preset FILE
 };
 

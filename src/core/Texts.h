@@ -336,24 +336,28 @@ spuštěn, nebo do souboru či roury, kam výpis přesměrujete. Aby příkazov�
 )";
 
 // Start at login: the menu item that switches it, what --autostart says,
-// and the user's autostart entry (Linux).
-inline constexpr std::string_view kAutostartItem = "Spouštět po přihlášení";
-inline constexpr std::string_view kAutostartByAdministrator = " (zapnul správce pro všechny)";
-inline constexpr std::string_view kAutostartOn = "Spouštění po přihlášení je zapnuté";
-inline constexpr std::string_view kAutostartOnForAll =
+// and the user's entry (Linux).
+inline constexpr std::string_view kStartAtLoginItem = "Spouštět po přihlášení";
+inline constexpr std::string_view kStartAtLoginByAdministrator = " (zapnul správce pro všechny)";
+inline constexpr std::string_view kStartAtLoginOn = "Spouštění po přihlášení je zapnuté";
+inline constexpr std::string_view kStartAtLoginOnForAll =
     "Spouštění po přihlášení je zapnuté pro všechny uživatele počítače (zapnul je správce)";
-inline constexpr std::string_view kAutostartFolder = ", pracovní složka ";
-inline constexpr std::string_view kAutostartInDocuments =
+inline constexpr std::string_view kStartAtLoginFolder = ", pracovní složka ";
+inline constexpr std::string_view kStartAtLoginInDocuments =
     ", pracovní složka Dokumenty\\VM4417 každého uživatele";
-inline constexpr std::string_view kAutostartOff = "Spouštění po přihlášení je vypnuté.";
-inline constexpr std::string_view kAutostartOffOutside =
+inline constexpr std::string_view kStartAtLoginOff = "Spouštění po přihlášení je vypnuté.";
+inline constexpr std::string_view kStartAtLoginOffOutside =
     "Spouštění po přihlášení je vypnuté ve Správci úloh (zapnete je zde nebo tam).";
-inline constexpr std::string_view kAutostartLockedOn =
+inline constexpr std::string_view kStartAtLoginLockedOn =
     "Spouštění po přihlášení zapnul správce pro všechny uživatele; vypnout je může jen on.";
-inline constexpr std::string_view kAutostartError = "Spouštění po přihlášení nelze změnit: ";
-inline constexpr std::string_view kAutostartReadError = "Spouštění po přihlášení nelze zjistit: ";
-inline constexpr std::string_view kAutostartEntryName = "VM4417 Čtečka čipů";
-inline constexpr std::string_view kAutostartEntryComment =
+inline constexpr std::string_view kStartAtLoginError = "Spouštění po přihlášení nelze změnit: ";
+inline constexpr std::string_view kStartAtLoginReadError =
+    "Spouštění po přihlášení nelze zjistit: ";
+inline constexpr std::string_view kStartAtLoginProgramPath = "cesta k programu obsahuje znak „";
+inline constexpr std::string_view kStartAtLoginNotCarried =
+    "“, který plochy při spuštění po přihlášení nepřenesou beze změny: ";
+inline constexpr std::string_view kStartAtLoginEntryName = "VM4417 Čtečka čipů";
+inline constexpr std::string_view kStartAtLoginEntryComment =
     "Spustí čtečku čipů po přihlášení v pracovní složce";
 
 // The working folder (--folder, --in-documents) and one program per folder.
@@ -364,6 +368,17 @@ inline constexpr std::string_view kAlreadyRunningNoAnswer =
     ", ale neodpovídá; druhý se nespustí (ukončete první, nebo počkejte, až doběhne).";
 inline constexpr std::string_view kHandOverUnavailable =
     "další spuštění v této složce nepřenese okno dopředu: ";
+inline constexpr std::string_view kLoginNotStarted = ". Program se po přihlášení nespustil.";
+inline constexpr std::string_view kLoginFolderMissing = "Pracovní složka ";
+inline constexpr std::string_view kLoginFolderMissingWaited = " není k dispozici ani po ";
+inline constexpr std::string_view kLoginFolderMissingEnd =
+    " s čekání: byla přejmenována, smazána, nebo jde o síťovou složku, která ještě není "
+    "připojená. Program se po přihlášení nespustil, aby nezačal znovu v prázdné složce. "
+    "Spusťte jej, až bude složka dostupná, nebo zapněte spouštění po přihlášení znovu "
+    "v pracovní složce, kterou teď používáte.";
+inline constexpr std::string_view kLoginFolderNone =
+    "Záznam spouštění po přihlášení neuvádí pracovní složku. Program se po přihlášení "
+    "nespustil; zapněte spouštění po přihlášení znovu v pracovní složce.";
 inline constexpr std::string_view kFolderNotLocked = "Pracovní složku nelze zamknout: ";
 inline constexpr std::string_view kFolderNotLockedEnd =
     "); program běží, ale nepozná, spustí-li se v téže složce podruhé.";
@@ -385,6 +400,9 @@ inline constexpr std::string_view kUsageFolderOptions = R"(  --folder SLOŽKA
   --autostart [on|off]
                 zapne nebo vypne spouštění po přihlášení (v pracovní
                 složce); bez on/off jen vypíše, zda je zapnuté
+  --at-login    spuštění po přihlášení: pracuje jen ve složce, která už
+                existuje (z --folder nebo ze záznamu spouštění); chybí-li
+                ani po chvíli čekání, oznámí to a nespustí se
 )";
 inline constexpr std::string_view kUsageDocumentsOption = R"(  --in-documents
                 pracuje ve složce Dokumenty\VM4417 přihlášeného uživatele

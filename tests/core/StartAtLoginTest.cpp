@@ -1,14 +1,18 @@
-// Start at login and the working folder, the rules without any system: the
-// command line, the entries' text read back as a desktop or Windows reads
-// it, which entry decides, and what a switch does.
+// Start at login and the start sequence, the rules without any system: the
+// command line, which entry decides, what the user's entry starts, what a
+// switch does, the folder of a start at login, and what the folder's lock
+// means for a start.
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "Autostart.h"
 #include "CommandLine.h"
+#include "FakeClock.h"
+#include "FakeView.h"
+#include "StartAtLogin.h"
+#include "StartSequence.h"
 
 namespace vm4417 {
 namespace {
@@ -29,19 +33,20 @@ TEST(CommandLineRequest, OptionsCombineWhereTheyMeanSomethingTogether) {
         CommandLineAction action;
         std::optional<std::string> folder;
         bool inDocuments;
-        AutostartSwitch autostart;
+        StartAtLoginSwitch startAtLogin;
+        bool atLogin = false;
     };
     using A = CommandLineAction;
-    using S = AutostartSwitch;
+    using S = StartAtLoginSwitch;
     const Case cases[] = {
         {{}, {}, A::Window, {}, false, S::Query},
         {{"--folder", "/srv/a b"}, {}, A::Window, "/srv/a b", false, S::Query},
-        {{"--autostart"}, {}, A::Autostart, {}, false, S::Query},
-        {{"--autostart", "on"}, {}, A::Autostart, {}, false, S::On},
-        {{"--folder", "x", "--autostart", "off"}, {}, A::Autostart, "x", false, S::Off},
-        {{"--autostart", "on", "--folder", "x"}, {}, A::Autostart, "x", false, S::On},
+        {{"--autostart"}, {}, A::StartAtLogin, {}, false, S::Query},
+        {{"--autostart", "on"}, {}, A::StartAtLogin, {}, false, S::On},
+        {{"--folder", "x", "--autostart", "off"}, {}, A::StartAtLogin, "x", false, S::Off},
+        {{"--autostart", "on", "--folder", "x"}, {}, A::StartAtLogin, "x", false, S::On},
         {{"--in-documents"}, windows, A::Window, {}, true, S::Query},
-        {{"--in-documents", "--autostart"}, windows, A::Autostart, {}, true, S::Query},
+        {{"--in-documents", "--autostart"}, windows, A::StartAtLogin, {}, true, S::Query},
         // Qt's own options stay the toolkit's; an --in-documents the system
         // does not know is one of them.
         {{"-platform", "xcb", "--folder", "x"}, {}, A::Window, "x", false, S::Query},
@@ -59,6 +64,19 @@ TEST(CommandLineRequest, OptionsCombineWhereTheyMeanSomethingTogether) {
         {{"--install-preset", "C:\\p.ini"}, {}, A::Window, {}, false, S::Query},
         {{"--install-preset"}, windows, A::Misuse, {}, false, S::Query},
         {{"--install-preset", "a", "b"}, windows, A::Misuse, {}, false, S::Query},
+        {{"--at-login"}, {}, A::Window, {}, false, S::Query, true},
+        {{"--at-login", "--folder", "C:\\x y"},
+         windows,
+         A::Window,
+         "C:\\x y",
+         false,
+         S::Query,
+         true},
+        {{"--folder", "x", "--at-login"}, {}, A::Window, "x", false, S::Query, true},
+        {{"--at-login", "--at-login"}, {}, A::Misuse, {}, false, S::Query},
+        {{"--at-login", "--autostart"}, {}, A::Misuse, {}, false, S::Query},
+        {{"--at-login", "--in-documents"}, windows, A::Misuse, {}, false, S::Query},
+        {{"--at-login", "--version"}, {}, A::Misuse, {}, false, S::Query},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -69,115 +87,32 @@ TEST(CommandLineRequest, OptionsCombineWhereTheyMeanSomethingTogether) {
         if (c.action == A::Misuse) continue;
         EXPECT_EQ(request.folder, c.folder);
         EXPECT_EQ(request.inDocuments, c.inDocuments);
-        EXPECT_EQ(request.autostart, c.autostart);
+        EXPECT_EQ(request.startAtLogin, c.startAtLogin);
+        EXPECT_EQ(request.atLogin, c.atLogin);
     }
     const CommandLineRequest preset = Parse({"--install-preset", "C:\\p.ini"}, windows);
     EXPECT_EQ(preset.action, A::InstallPreset);
     EXPECT_EQ(preset.presetSource, "C:\\p.ini");
 }
 
-// Paths that need every escape the entries have.
-const char* const kFolders[] = {
-    "/home/op/Dokumenty/VM4417",
-    "/home/op/My Documents/VM 4417",
-    "/srv/\"quoted\"",
-    "/srv/$HOME and `date`",
-    "/srv/back\\slash\\",
-    "/srv/100% %f %%",
-    "/srv/čtečka čipů",
-    "C:\\",
-    "C:\\Users\\op\\Documents\\VM4417",
-    "\\\\server\\share\\VM4417\\\\",
-};
-
-TEST(DesktopEntry, TheExecLineGivesBackTheProgramAndTheFolder) {
-    for (const char* folder : kFolders) {
-        SCOPED_TRACE(folder);
-        const std::string program = "/opt/vm 4417/bin/vm4417";
-        const auto text = DesktopEntryText(program, folder, false);
-        ASSERT_TRUE(text);
-        const DesktopEntryReading reading = ReadDesktopEntry(*text);
-        EXPECT_EQ(reading.exec, (Words{program, "--folder", folder}));
-        EXPECT_EQ(reading.tryExec, program);
-        EXPECT_FALSE(reading.hidden);
-    }
+StartAtLoginEntry Entry(bool enabled, Words command = {"/usr/bin/vm4417", "--folder", "/u/VM4417"},
+                        bool programFound = true) {
+    return {true, enabled, programFound, command, {}};
 }
 
-TEST(DesktopEntry, APathWithALineBreakMakesNoEntry) {
-    EXPECT_FALSE(DesktopEntryText("/usr/bin/vm4417", "/srv/a\nExec=rm -rf ~", false));
-    EXPECT_FALSE(DesktopEntryText("/usr/bin/vm4417\t", "/srv/a", false));
-}
-
-TEST(DesktopEntry, HiddenAndDisabledEntriesAreOff) {
-    struct Case {
-        const char* text;
-        bool hidden;
-    };
-    const Case cases[] = {
-        {"[Desktop Entry]\nExec=vm4417-launcher\n", false},
-        {"[Desktop Entry]\nExec=vm4417-launcher\nHidden=true\n", true},
-        {"[Desktop Entry]\r\nHidden = true\r\n", true},
-        {"[Desktop Entry]\nHidden=false\n", false},
-        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", true},
-        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\n", false},
-        {"# Hidden=true\n[Desktop Entry]\nExec=x\n[Desktop Action off]\nHidden=true\n", false},
-        {"[Other]\nHidden=true\n[Desktop Entry]\nExec=x\n", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(ReadDesktopEntry(c.text).hidden, c.hidden);
-    }
-    EXPECT_TRUE(ReadDesktopEntry(*DesktopEntryText("/usr/bin/vm4417", "/srv", true)).hidden);
-}
-
-TEST(RunValue, WindowsSplitsTheCommandBackIntoTheProgramAndTheFolder) {
-    for (const char* folder : kFolders) {
-        SCOPED_TRACE(folder);
-        const std::string program = "C:\\Program Files\\VM4417\\vm4417.exe";
-        EXPECT_EQ(SplitWindowsCommand(RunCommand(program, folder)),
-                  (Words{program, "--folder", folder}));
-    }
-    EXPECT_EQ(SplitWindowsCommand("\"C:\\Program Files\\VM4417\\vm4417.exe\" --in-documents"),
-              (Words{"C:\\Program Files\\VM4417\\vm4417.exe", "--in-documents"}));
-    EXPECT_EQ(SplitWindowsCommand("C:\\vm4417.exe a\\\\\\\"b \"c d\"e"),
-              (Words{"C:\\vm4417.exe", "a\\\"b", "c de"}));
-}
-
-TEST(RunValue, TaskManagersApprovalStopsTheEntryWhenItsFirstByteIsOdd) {
-    using Bytes = std::vector<std::uint8_t>;
-    const std::pair<Bytes, bool> cases[] = {
-        {{}, true},
-        {EnabledApproval(), true},
-        {{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, true},
-        {{3, 0, 0, 0, 0x10, 0x5c, 0x2f, 0x8e, 0x3a, 0x6b, 0xda, 0x01}, false},
-        {{6, 0, 0, 0}, true},
-        {{7, 0, 0, 0}, false},
-        {{1}, false},
-    };
-    for (const auto& [bytes, approved] : cases) {
-        EXPECT_EQ(ApprovedToRun(bytes), approved)
-            << "first byte " << (bytes.empty() ? -1 : bytes[0]);
-    }
-}
-
-AutostartEntry Entry(bool enabled, Words command = {"/usr/bin/vm4417", "--folder", "/u/VM4417"},
-                     bool programFound = true) {
-    return {true, enabled, programFound, command};
-}
-
-TEST(AutostartRules, TheDecidingEntryAndWhatEachSwitchDoes) {
+TEST(StartAtLoginRules, TheDecidingEntryAndWhatEachSwitchDoes) {
     using K = MachineEntryKind;
-    using Src = AutostartSource;
-    using Step = AutostartStep;
-    const AutostartEntry none;
-    const AutostartEntry machine = Entry(true, {"vm4417-launcher"});
-    const AutostartEntry machineOff = Entry(false, {"vm4417-launcher"});
-    const AutostartEntry hklm = Entry(true, {"C:\\P\\vm4417.exe", "--in-documents"});
+    using Src = StartAtLoginSource;
+    using Step = StartAtLoginStep;
+    const StartAtLoginEntry none;
+    const StartAtLoginEntry machine = Entry(true, {"vm4417-launcher"});
+    const StartAtLoginEntry machineOff = Entry(false, {"vm4417-launcher"});
+    const StartAtLoginEntry hklm = Entry(true, {"C:\\P\\vm4417.exe", "--in-documents"});
     struct Case {
         const char* what;
         K kind;
-        AutostartEntry user;
-        AutostartEntry machine;
+        StartAtLoginEntry user;
+        StartAtLoginEntry machine;
         bool on;
         Src source;
         bool itemEnabled;
@@ -215,10 +150,10 @@ TEST(AutostartRules, TheDecidingEntryAndWhatEachSwitchDoes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const AutostartState state = DecideAutostart(c.user, c.machine, c.kind);
+        const StartAtLoginState state = DecideStartAtLogin(c.user, c.machine, c.kind);
         EXPECT_EQ(state.on, c.on);
         EXPECT_EQ(state.source, c.source);
-        const AutostartMenuItem item = MenuItemFor(state);
+        const StartAtLoginMenuItem item = MenuItemFor(state);
         EXPECT_EQ(item.checked, c.on);
         EXPECT_EQ(item.enabled, c.itemEnabled);
         EXPECT_EQ(StepToSwitch(state, true, c.kind), c.switchOn);
@@ -226,12 +161,14 @@ TEST(AutostartRules, TheDecidingEntryAndWhatEachSwitchDoes) {
     }
 }
 
-TEST(AutostartRules, TheStateLineNamesTheFolderAndWhoSwitchedItOn) {
-    const AutostartEntry none;
-    const AutostartEntry hklm{true, true, true, {"C:\\P\\vm4417.exe", "--in-documents"}};
-    const AutostartEntry disabled{true, false, true, {"C:\\P\\vm4417.exe", "--folder", "D:\\x"}};
-    const auto line = [](const AutostartEntry& user, const AutostartEntry& machine) {
-        return AutostartStateLine(DecideAutostart(user, machine, MachineEntryKind::RunsBeside));
+TEST(StartAtLoginRules, TheStateLineNamesTheFolderAndWhoSwitchedItOn) {
+    const StartAtLoginEntry none;
+    const StartAtLoginEntry hklm{true, true, true, {"C:\\P\\vm4417.exe", "--in-documents"}, {}};
+    const StartAtLoginEntry disabled{
+        true, false, true, {"C:\\P\\vm4417.exe", "--folder", "D:\\x"}, {}};
+    const auto line = [](const StartAtLoginEntry& user, const StartAtLoginEntry& machine) {
+        return StartAtLoginStateLine(
+            DecideStartAtLogin(user, machine, MachineEntryKind::RunsBeside));
     };
     EXPECT_EQ(line(Entry(true), none),
               "Spouštění po přihlášení je zapnuté, pracovní složka /u/VM4417.");
@@ -241,8 +178,90 @@ TEST(AutostartRules, TheStateLineNamesTheFolderAndWhoSwitchedItOn) {
     EXPECT_EQ(line(disabled, none),
               "Spouštění po přihlášení je vypnuté ve Správci úloh (zapnete je zde nebo tam).");
     EXPECT_EQ(line(none, none), "Spouštění po přihlášení je vypnuté.");
-    EXPECT_EQ(MenuItemFor(DecideAutostart(none, hklm, MachineEntryKind::RunsBeside)).text,
+    const StartAtLoginEntry besideCommand{
+        true, true, true, {"/usr/bin/vm4417", "--at-login"}, "/home/op/Práce \"A\" $HOME"};
+    EXPECT_EQ(line(besideCommand, none),
+              "Spouštění po přihlášení je zapnuté, pracovní složka /home/op/Práce \"A\" $HOME.");
+    EXPECT_EQ(MenuItemFor(DecideStartAtLogin(none, hklm, MachineEntryKind::RunsBeside)).text,
               "Spouštět po přihlášení (zapnul správce pro všechny)");
+}
+
+// Entries whose writing fails, as a read-only folder or registry key makes it.
+class UnwritableEntries final : public StartAtLoginEntries {
+public:
+    MachineEntryKind Kind() const override { return MachineEntryKind::OverriddenByUser; }
+    Status Read(StartAtLoginEntry& user, StartAtLoginEntry& machine) override {
+        user = {};
+        machine = {};
+        return Status::Success();
+    }
+    Status Apply(StartAtLoginStep, const std::string&) override {
+        return Status::Failure(Fault::NoPermission, "open x: Permission denied");
+    }
+};
+
+TEST(StartAtLoginSwitch, AFailureIsToldWhereTheOperatorLooks) {
+    UnwritableEntries entries;
+    const CommandLineOutcome off = RunStartAtLoginOption(entries, StartAtLoginSwitch::Off, "/w");
+    EXPECT_EQ(off.exitStatus, 0);
+    EXPECT_EQ(off.out, "Spouštění po přihlášení je vypnuté.\n");
+    const CommandLineOutcome on = RunStartAtLoginOption(entries, StartAtLoginSwitch::On, "/w");
+    EXPECT_EQ(on.exitStatus, 1);
+    EXPECT_EQ(on.out, "");
+    EXPECT_EQ(on.err, "Spouštění po přihlášení nelze změnit: open x: Permission denied\n");
+    test::FakeView view;
+    SwitchFromMenu(entries, true, "/w", view);
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text,
+              "Spouštění po přihlášení nelze změnit: open x: Permission denied");
+    EXPECT_TRUE(view.statusTexts.empty());
+}
+
+TEST(LoginFolder, AMissingFolderIsWaitedForAndNeverMade) {
+    using namespace std::chrono_literals;
+    struct Case {
+        const char* what;
+        std::chrono::milliseconds appearsAfter;  // the folder is there from then on
+        Fault otherwise;                         // until then, each try fails so
+        bool entered;
+        std::chrono::milliseconds waited;
+    };
+    const Case cases[] = {
+        {"there", 0ms, Fault::Missing, true, 0ms},
+        {"a network folder mounted late", 3200ms, Fault::Missing, true, 3500ms},
+        {"renamed", 3600s, Fault::Missing, false, 15000ms},
+        {"not allowed: no waiting", 3600s, Fault::NoPermission, false, 0ms},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::FakeClock clock;
+        const auto start = clock.Now();
+        const Status entered = EnterLoginFolder(
+            [&] {
+                return clock.Now() - start >= c.appearsAfter ? Status::Success()
+                                                             : Status::Failure(c.otherwise, "x");
+            },
+            clock);
+        EXPECT_EQ(entered.Ok(), c.entered);
+        EXPECT_EQ(clock.Now() - start, c.waited);
+    }
+    EXPECT_EQ(LoginFolderFailureLine("/home/op/Práce", Status::Failure(Fault::Missing, "x")),
+              "Pracovní složka /home/op/Práce není k dispozici ani po 15 s čekání: byla "
+              "přejmenována, smazána, nebo jde o síťovou složku, která ještě není připojená. "
+              "Program se po přihlášení nespustil, aby nezačal znovu v prázdné složce. Spusťte "
+              "jej, až bude složka dostupná, nebo zapněte spouštění po přihlášení znovu v "
+              "pracovní složce, kterou teď používáte.");
+}
+
+TEST(StartDecision, TheFoldersLockDecidesHowAStartGoesOn) {
+    EXPECT_EQ(DecideStart(FolderLockOutcome::Taken, "/w", "").way, StartWay::GoOn);
+    EXPECT_EQ(DecideStart(FolderLockOutcome::HeldByAnother, "/w", "").way, StartWay::HandOver);
+    const StartDecision unlocked =
+        DecideStart(FolderLockOutcome::Unavailable, "/w", "flock /w: No locks available");
+    EXPECT_EQ(unlocked.way, StartWay::GoOnWarned);
+    EXPECT_EQ(unlocked.warning,
+              "Pracovní složku nelze zamknout: /w (flock /w: No locks available); program běží, "
+              "ale nepozná, spustí-li se v téže složce podruhé.");
 }
 
 }  // namespace

@@ -233,13 +233,13 @@ TEST_F(Win32ViewTest, ControlsKeepTheirStateAndTextsAsSet) {
 // the menu opens (a machine's entry greyed, saying who switched it on), and
 // choosing it turns the entry as read then.
 TEST_F(Win32ViewTest, TheSystemMenuItemShowsTheEntryEachTimeItOpens) {
-    AutostartMenuItem entry{"Spouštět po přihlášení", false, true};
+    StartAtLoginMenuItem entry{"Spouštět po přihlášení", false, true};
     std::vector<bool> switched;
-    form_.SetAutostartItem([&] { return entry; }, [&](bool on) { switched.push_back(on); });
+    form_.SetStartAtLoginItem([&] { return entry; }, [&](bool on) { switched.push_back(on); });
     const HMENU menu = GetSystemMenu(form_.Handle(), FALSE);
     constexpr UINT kItem = 0x0440;
     struct Case {
-        AutostartMenuItem entry;
+        StartAtLoginMenuItem entry;
         bool checked;
         bool greyed;
         std::vector<bool> switched;  // after choosing it

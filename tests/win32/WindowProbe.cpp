@@ -34,6 +34,9 @@
 //                                presses Tab N times, printing before each
 //                                press the control table's name of the
 //                                control that has the keyboard focus
+//   window-probe box             prints the text of the program's error box
+//                                (a start that did not open its window) and
+//                                presses its OK
 // Exit status 0 on success, 1 when the window or control is not there.
 
 #include <windows.h>
@@ -213,11 +216,19 @@ void PressTab() {
 }
 
 // The system menu's own start-at-login item.
-constexpr UINT kAutostartCommand = 0x0440;
+constexpr UINT kStartAtLoginCommand = 0x0440;
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && std::wstring(argv[1]) == L"box") {
+        const HWND box = FindWindowW(L"#32770", L"Error");
+        const HWND text = box == nullptr ? nullptr : GetDlgItem(box, 0xFFFF);
+        if (text == nullptr) return 1;
+        Print(TextOf(text));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return 0;
+    }
     if (argc == 2 && std::wstring(argv[1]) == L"windows") {
         int count = 0;
         EnumWindows(&CountMainWindow, reinterpret_cast<LPARAM>(&count));
@@ -247,7 +258,7 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"menu-click") {
-        return SendMessageTimeoutW(window, WM_SYSCOMMAND, kAutostartCommand, 0, SMTO_ABORTIFHUNG,
+        return SendMessageTimeoutW(window, WM_SYSCOMMAND, kStartAtLoginCommand, 0, SMTO_ABORTIFHUNG,
                                    5000, nullptr) != 0
                    ? 0
                    : 1;

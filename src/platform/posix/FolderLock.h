@@ -5,16 +5,16 @@
 
 #include <string>
 
-#include "FolderInstance.h"
 #include "PosixIo.h"
+#include "StartSequence.h"
 
 namespace vm4417 {
 
-class FolderLockHolder {
+class FolderLock {
 public:
-    // Tries to lock `folder` without waiting. Taken: held until this object
-    // goes (or the process ends). Unavailable: detail() says why.
-    FolderLock Take(const std::string& folder);
+    // Tries to lock the folder without waiting. Taken: held until this
+    // object goes (or the process ends). Unavailable: Detail() says why.
+    FolderLockOutcome Take(const WorkingFolder& folder);
     const std::string& Detail() const { return detail_; }
 
 private:

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "Global.h"
 #include "PosixIo.h"
 
 namespace vm4417 {
@@ -35,10 +36,21 @@ Status EnterFolder(const std::string& folder) {
     return Status::Success();
 }
 
+Status EnterExistingFolder(const std::string& folder) {
+    if (chdir(folder.c_str()) != 0) return posix::ErrnoStatus("chdir", folder, errno);
+    return Status::Success();
+}
+
 std::optional<std::string> CurrentFolder() {
     std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
     if (!cwd) return std::nullopt;
     return std::string(cwd.get());
+}
+
+// getcwd names the folder by its real path, links resolved.
+WorkingFolder CurrentWorkingFolder() {
+    const std::string path = CurrentFolder().value_or(".");
+    return {path, FolderKey(path)};
 }
 
 std::optional<std::string> OwnProgramPath() {
@@ -47,5 +59,7 @@ std::optional<std::string> OwnProgramPath() {
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) return std::nullopt;
     return std::string(path, static_cast<std::size_t>(length));
 }
+
+std::string SettingsPresetPath() { return "/etc/vm4417/" + std::string(kSettingsFileName); }
 
 }  // namespace vm4417

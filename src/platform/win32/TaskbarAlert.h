@@ -36,7 +36,8 @@ public:
 
     bool WindowInFront() override;
     // Flashes the taskbar button until the window comes to the foreground;
-    // the notice is not shown (see docs/attention.md).
+    // the notice is not shown (see the operator's guide, "Windows: no
+    // tray notification").
     void Ask(const std::string& notice) override;
 
 private:

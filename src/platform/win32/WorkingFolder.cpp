@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "Global.h"
 #include "WideText.h"
 
 namespace vm4417::win32 {
@@ -56,6 +57,23 @@ Status EnterFolder(const std::string& folder) {
     return Status::Success();
 }
 
+Status EnterExistingFolder(const std::string& folder) {
+    const std::wstring wide = Wide(folder);
+    if (SetCurrentDirectoryW(wide.c_str())) return Status::Success();
+    const DWORD error = GetLastError();
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_NETWORK_UNREACHABLE:
+        case ERROR_NOT_READY:
+            return Status::Failure(Fault::Missing,
+                                   ErrorText("SetCurrentDirectoryW " + folder, error));
+        default: SetLastError(error); return Failure("SetCurrentDirectoryW", wide);
+    }
+}
+
 std::optional<std::string> DocumentsFolder() {
     const auto documents = KnownFolder(FOLDERID_Documents);
     if (!documents) return std::nullopt;
@@ -103,10 +121,20 @@ std::optional<std::string> CanonicalCurrentFolder() {
     return Utf8(path);
 }
 
+WorkingFolder CurrentWorkingFolder() {
+    const std::string path = CurrentFolder().value_or(".");
+    return {path, FolderKey(CanonicalCurrentFolder().value_or(path))};
+}
+
 std::optional<std::string> MachineSettingsFolder() {
     const auto data = KnownFolder(FOLDERID_ProgramData);
     if (!data) return std::nullopt;
     return Utf8(*data) + "\\VM4417";
+}
+
+std::string SettingsPresetPath() {
+    const auto folder = MachineSettingsFolder();
+    return folder ? *folder + "\\" + std::string(kSettingsFileName) : std::string();
 }
 
 }  // namespace vm4417::win32

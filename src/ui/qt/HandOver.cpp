@@ -22,14 +22,15 @@ constexpr auto kAnswerWait = 15s;
 constexpr char kShow[] = "show ";
 constexpr char kShown[] = "shown\n";
 
-}  // namespace
-
-QString HandOverSocketPath(const std::string& folderKey) {
+QString SocketPath(const std::string& folderKey) {
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     return QDir(runtime).filePath(QStringLiteral("vm4417-") + QString::fromStdString(folderKey));
 }
 
-bool HandOverServer::Listen(const QString& path) {
+}  // namespace
+
+bool HandOverServer::Listen(const std::string& folderKey) {
+    const QString path = SocketPath(folderKey);
     QLocalServer::removeServer(path);
     // Only this user may ask for the window.
     server_.setSocketOptions(QLocalServer::UserAccessOption);
@@ -45,14 +46,24 @@ void HandOverServer::Answer() {
             if (!socket->canReadLine()) return;
             const QByteArray line = socket->readLine().trimmed();
             if (!line.startsWith(QByteArray(kShow).trimmed())) return;
-            emit ShowRequested(QString::fromUtf8(line.mid(sizeof kShow - 1)));
+            ShowWindow(QString::fromUtf8(line.mid(sizeof kShow - 1)));
             socket->write(kShown);
             socket->flush();
         });
     }
 }
 
-HandOverResult AskToShow(const QString& path, const QByteArray& activationToken) {
+void HandOverServer::ShowWindow(const QString& activationToken) {
+    // Qt's Wayland plugin takes the token from here at the next activation.
+    if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    window_.setWindowState((window_.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window_.show();
+    window_.raise();
+    window_.activateWindow();
+}
+
+HandOverResult AskToShow(const std::string& folderKey, const QByteArray& activationToken) {
+    const QString path = SocketPath(folderKey);
     QLocalSocket socket;
     QElapsedTimer waited;
     waited.start();

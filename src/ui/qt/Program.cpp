@@ -7,26 +7,22 @@
 
 namespace vm4417::ui {
 
-namespace {
-
-// The administrator's settings for every user (configuration management
-// drops it there; the package does not ship one).
-constexpr char kSettingsPreset[] = "/etc/vm4417/VM4417.INI";
-
-}  // namespace
-
 Program::Program(const std::string& executablePath)
     : ports_(TermiosSerialPorts::LocationsFromEnvironment()),
       typing_(std::cerr),
-      autostart_(XdgAutostartPlaces::FromEnvironment(), OwnProgramPath().value_or(executablePath)),
+      startAtLogin_(StartAtLoginFiles::FromEnvironment()),
       logic_(MainWindowServices{
           form_, ports_, files_, clock_, typing_.Keys(), sound_, EntropySeed(),
           ApplicationTitle(executablePath),
           [](const std::string& line) { std::cerr << "vm4417: " << line << std::endl; },
-          &attention_, kSettingsPreset, &ports_}) {
+          &attention_, SettingsPresetPath(), &ports_}) {
     form_.Attach(logic_);
-    form_.SetAutostartItem([this] { return MenuItemFor(ReadAutostart(autostart_).state); },
-                           [this](bool on) { SwitchAutostart(on); });
+    // The face menu's "Spouštět po přihlášení".
+    form_.SetStartAtLoginItem([this] { return ReadMenuItem(startAtLogin_); },
+                              [this](bool on) {
+                                  SwitchFromMenu(startAtLogin_, on, CurrentFolder().value_or("."),
+                                                 form_);
+                              });
     typing_.SetNoticeListener([this](const std::string& status) { form_.SetStatusText(status); });
     QObject::connect(&form_, &TForm1::StartupFinished, &form_, [this] {
         ReportPortsWithoutPermission(logic_, std::cerr);
@@ -46,25 +42,6 @@ void Program::StartTyping() {
     } else {
         typing_.Select();
     }
-}
-
-void Program::SwitchAutostart(bool on) {
-    const AutostartResult result =
-        vm4417::SwitchAutostart(autostart_, on, CurrentFolder().value_or("."));
-    if (result.status.Ok()) {
-        form_.SetStatusText(AutostartResultLine(result));
-    } else {
-        form_.ShowErrorBox(AutostartResultLine(result));
-    }
-}
-
-void Program::ShowFromHandOver(const QString& activationToken) {
-    // Qt's Wayland plugin takes the token from here at the next activation.
-    if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
-    form_.setWindowState((form_.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    form_.show();
-    form_.raise();
-    form_.activateWindow();
 }
 
 void Program::Show() {

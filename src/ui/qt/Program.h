@@ -13,9 +13,9 @@
 #include "SleepWatch.h"
 #include "TForm1.h"
 #include "posix/PosixFileStore.h"
+#include "posix/StartAtLoginFiles.h"
 #include "posix/SystemClock.h"
 #include "posix/TermiosSerial.h"
-#include "posix/XdgAutostart.h"
 
 namespace vm4417::ui {
 
@@ -26,10 +26,6 @@ public:
 
     // Shows the main window; start-up follows at its first activation.
     void Show();
-    // A second start in this folder asked for the window: restored if
-    // minimised, raised and activated, with the desktop's token where the
-    // second start had one (Wayland allows the activation only with it).
-    void ShowFromHandOver(const QString& activationToken);
 
     TForm1& Form() { return form_; }
     MainWindow& Logic() { return logic_; }
@@ -38,15 +34,13 @@ private:
     // After start-up: typing set up when it is on, or only chosen (to tell
     // the operator what it would reach) when it is off.
     void StartTyping();
-    // The face menu's "Spouštět po přihlášení".
-    void SwitchAutostart(bool on);
 
     TermiosSerialPorts ports_;
     PosixFileStore files_;
     SystemClock clock_;
     DesktopTyping typing_;
     DesktopSound sound_;
-    XdgAutostart autostart_;
+    StartAtLoginFiles startAtLogin_;
     TForm1 form_;
     DesktopAttention attention_{form_};
     MainWindow logic_;

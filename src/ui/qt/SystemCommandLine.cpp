@@ -10,8 +10,6 @@
 #include "Texts.h"
 #include "posix/PortDiagnostics.h"
 #include "posix/TermiosSerial.h"
-#include "posix/WorkingFolder.h"
-#include "posix/XdgAutostart.h"
 
 namespace vm4417::ui {
 
@@ -43,17 +41,6 @@ CommandLineSystem SystemCommandLine() {
     const std::string options =
         std::string(text::kUsageFolderOptions) + std::string(text::kUsageTypingOption);
     return {UsageText("vm4417", options, text::kPortNamesLinux), PortList, TypingReport};
-}
-
-int RunAutostartOption(AutostartSwitch wanted, const std::string& folder) {
-    XdgAutostart entries(XdgAutostartPlaces::FromEnvironment(),
-                         OwnProgramPath().value_or("/usr/bin/vm4417"));
-    const AutostartResult result =
-        wanted == AutostartSwitch::Query
-            ? ReadAutostart(entries)
-            : SwitchAutostart(entries, wanted == AutostartSwitch::On, folder);
-    (result.status.Ok() ? std::cout : std::cerr) << AutostartResultLine(result) << std::endl;
-    return result.status.Ok() ? 0 : 1;
 }
 
 }  // namespace vm4417::ui

@@ -10,8 +10,4 @@ namespace vm4417::ui {
 
 CommandLineSystem SystemCommandLine();
 
-// --autostart [on|off] for the working folder `folder`: the resulting state
-// in one line on standard output (0), or what went wrong on standard error (1).
-int RunAutostartOption(AutostartSwitch wanted, const std::string& folder);
-
 }  // namespace vm4417::ui

@@ -306,25 +306,25 @@ void TForm1::resizeEvent(QResizeEvent* e) {
 
 // ---- The face's menu ------------------------------------------------------------
 
-void TForm1::SetAutostartItem(std::function<AutostartMenuItem()> read,
-                              std::function<void(bool)> switchTo) {
-    readAutostart_ = std::move(read);
-    switchAutostart_ = std::move(switchTo);
+void TForm1::SetStartAtLoginItem(std::function<StartAtLoginMenuItem()> read,
+                                 std::function<void(bool)> switchTo) {
+    readStartAtLogin_ = std::move(read);
+    switchStartAtLogin_ = std::move(switchTo);
 }
 
 // The list and the counter field have menus of their own; a right click
 // anywhere else reaches the window.
 void TForm1::contextMenuEvent(QContextMenuEvent* e) {
-    if (!readAutostart_) return QWidget::contextMenuEvent(e);
+    if (!readStartAtLogin_) return QWidget::contextMenuEvent(e);
     QMenu menu(this);
     QAction* item = menu.addAction(QString());
-    item->setObjectName(QStringLiteral("AutostartItem"));
+    item->setObjectName(QStringLiteral("StartAtLoginItem"));
     item->setCheckable(true);
-    const AutostartMenuItem state = readAutostart_();
+    const StartAtLoginMenuItem state = readStartAtLogin_();
     item->setText(Q(state.text));
     item->setChecked(state.checked);
     item->setEnabled(state.enabled);
-    if (menu.exec(e->globalPos()) == item) switchAutostart_(item->isChecked());
+    if (menu.exec(e->globalPos()) == item) switchStartAtLogin_(item->isChecked());
 }
 
 // ---- The counter field's exit ------------------------------------------------

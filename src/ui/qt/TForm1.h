@@ -10,9 +10,9 @@
 #include <functional>
 #include <map>
 
-#include "Autostart.h"
 #include "Form1Layout.h"
 #include "MainView.h"
+#include "StartAtLogin.h"
 
 class QLabel;
 class QLineEdit;
@@ -44,8 +44,8 @@ public:
     // The face's menu (a right click on the window's background or its status
     // bar): one checkable item for the start at login, read anew each time
     // the menu opens; `switchTo` gets the state the operator chose.
-    void SetAutostartItem(std::function<AutostartMenuItem()> read,
-                          std::function<void(bool)> switchTo);
+    void SetStartAtLoginItem(std::function<StartAtLoginMenuItem()> read,
+                             std::function<void(bool)> switchTo);
 
     // MainView
     void SetVisible(Control control, bool visible) override;
@@ -109,8 +109,8 @@ private:
     bool startupQueued_ = false;
     // The press that moved the focus out of a refused counter field.
     bool swallowPress_ = false;
-    std::function<AutostartMenuItem()> readAutostart_;
-    std::function<void(bool)> switchAutostart_;
+    std::function<StartAtLoginMenuItem()> readStartAtLogin_;
+    std::function<void(bool)> switchStartAtLogin_;
 };
 
 }  // namespace vm4417::ui

@@ -15,6 +15,7 @@ constexpr auto kWindowWait = 5s;
 constexpr auto kRetry = 100ms;
 // Start-up's port scan keeps the first program's thread busy for a while.
 constexpr UINT kAnswerWaitMs = 15000;
+constexpr LRESULT kShownAnswer = 0x4417;
 
 struct Search {
     std::wstring property;
@@ -34,8 +35,6 @@ HWND FindFolderWindow(const std::wstring& property) {
     return search.found;
 }
 
-}  // namespace
-
 std::wstring FolderPropertyName(const std::string& folderKey) {
     return L"vm4417-folder-" + win32::Wide(folderKey);
 }
@@ -43,6 +42,24 @@ std::wstring FolderPropertyName(const std::string& folderKey) {
 UINT ShowRequestMessage() {
     static const UINT message = RegisterWindowMessageW(L"vm4417-show-window");
     return message;
+}
+
+}  // namespace
+
+void MarkFolderWindow(HWND window, const std::string& folderKey) {
+    SetPropW(window, FolderPropertyName(folderKey).c_str(), reinterpret_cast<HANDLE>(1));
+}
+
+void UnmarkFolderWindow(HWND window, const std::string& folderKey) {
+    RemovePropW(window, FolderPropertyName(folderKey).c_str());
+}
+
+std::optional<LRESULT> AnswerShowRequest(HWND window, UINT message) {
+    if (message == 0 || message != ShowRequestMessage()) return std::nullopt;
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    return kShownAnswer;
 }
 
 HandOverResult AskToShow(const std::string& folderKey) {

@@ -20,40 +20,29 @@ std::string ExecutablePath() {
     }
 }
 
-std::string SettingsPresetPath() {
-    const auto folder = win32::MachineSettingsFolder();
-    return folder ? *folder + "\\VM4417.INI" : std::string();
-}
-
 Program::Program(const std::string& executablePath)
     : keys_(win32::ReadIntegrity, win32::TargetReader(&lockNotifications_)),
-      autostart_(executablePath),
+      startAtLogin_(executablePath),
       form_(lockNotifications_),
       logic_(MainWindowServices{form_, ports_, files_, clock_, keys_, sound_, EntropySeed(),
                                 ApplicationTitle(executablePath),
                                 [](const std::string& line) {
                                     WriteStandard(STD_ERROR_HANDLE, "vm4417: " + line + "\n");
                                 },
-                                &attention_, SettingsPresetPath(), &ports_}) {
+                                &attention_, win32::SettingsPresetPath(), &ports_}) {
     form_.Attach(logic_);
 }
 
 bool Program::Create(HINSTANCE instance, const std::string& folderKey) {
     if (!form_.Create(instance)) return false;
     if (!folderKey.empty()) form_.MarkFolder(folderKey);
-    form_.SetAutostartItem([this] { return MenuItemFor(ReadAutostart(autostart_).state); },
-                           [this](bool on) { SwitchAutostart(on); });
+    // The system menu's "Spouštět po přihlášení".
+    form_.SetStartAtLoginItem([this] { return ReadMenuItem(startAtLogin_); },
+                              [this](bool on) {
+                                  SwitchFromMenu(startAtLogin_, on,
+                                                 win32::CurrentFolder().value_or("."), form_);
+                              });
     return true;
-}
-
-void Program::SwitchAutostart(bool on) {
-    const AutostartResult result =
-        vm4417::SwitchAutostart(autostart_, on, win32::CurrentFolder().value_or("."));
-    if (result.status.Ok()) {
-        form_.SetStatusText(AutostartResultLine(result));
-    } else {
-        form_.ShowErrorBox(AutostartResultLine(result));
-    }
 }
 
 int Program::Run() {

@@ -11,8 +11,8 @@
 #include "TForm1.h"
 #include "win32/ForegroundTarget.h"
 #include "win32/MessageBeepSound.h"
-#include "win32/RunAtLogin.h"
 #include "win32/SendInputKeySink.h"
+#include "win32/StartAtLoginRegistry.h"
 #include "win32/TaskbarAlert.h"
 #include "win32/Win32Clock.h"
 #include "win32/Win32FileStore.h"
@@ -37,9 +37,6 @@ public:
     MainWindow& Logic() { return logic_; }
 
 private:
-    // The system menu's "Spouštět po přihlášení".
-    void SwitchAutostart(bool on);
-
     Win32SerialPorts ports_;
     Win32FileStore files_;
     Win32Clock clock_;
@@ -47,7 +44,7 @@ private:
     win32::LockNotifications lockNotifications_;
     SendInputKeySink keys_;
     MessageBeepSound sound_;
-    win32::RunAtLogin autostart_;
+    win32::StartAtLoginRegistry startAtLogin_;
     TForm1 form_;
     win32::TaskbarAlert attention_{[this] { return form_.Handle(); }};
     MainWindow logic_;
@@ -55,9 +52,5 @@ private:
 
 // The full path of the running executable, UTF-8.
 std::string ExecutablePath();
-
-// %ProgramData%\VM4417\VM4417.INI, the administrator's preset; empty when
-// the system names no such folder.
-std::string SettingsPresetPath();
 
 }  // namespace vm4417::ui

@@ -1,7 +1,6 @@
 #include "SystemCommandLine.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -11,7 +10,7 @@
 #include "Program.h"
 #include "SettingsPreset.h"
 #include "Texts.h"
-#include "win32/RunAtLogin.h"
+#include "win32/RunValue.h"
 #include "win32/WideText.h"
 #include "win32/Win32FileStore.h"
 #include "win32/Win32PortDiagnostics.h"
@@ -20,15 +19,6 @@
 namespace vm4417::ui {
 
 namespace {
-
-std::vector<std::string> ProcessArguments() {
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> arguments;
-    for (int i = 0; wide != nullptr && i < count; ++i) arguments.push_back(win32::Utf8(wide[i]));
-    LocalFree(wide);
-    return arguments;
-}
 
 std::string PortList() {
     const Win32SerialPorts ports;
@@ -65,7 +55,7 @@ int InstallPreset(const std::string& source, const std::string& target) {
 }  // namespace
 
 CommandLineRequest ProcessCommandLineRequest() {
-    const std::vector<std::string> arguments = ProcessArguments();
+    const std::vector<std::string> arguments = win32::CommandWords(GetCommandLineW());
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
     return ParseCommandLineRequest(static_cast<int>(argv.size()), argv.data(),
@@ -73,7 +63,10 @@ CommandLineRequest ProcessCommandLineRequest() {
 }
 
 int RunOnConsole(CommandLineAction action) {
-    const CommandLineOutcome outcome = RunCommandLineAction(action, WindowsCommandLine());
+    return WriteOutcome(RunCommandLineAction(action, WindowsCommandLine()));
+}
+
+int WriteOutcome(const CommandLineOutcome& outcome) {
     WriteStandard(STD_OUTPUT_HANDLE, outcome.out);
     WriteStandard(STD_ERROR_HANDLE, outcome.err);
     return outcome.exitStatus;
@@ -83,23 +76,13 @@ int RunOnConsole(CommandLineAction action) {
 
 namespace vm4417::ui {
 
-int RunAutostartOption(AutostartSwitch wanted, const std::string& folder) {
-    win32::RunAtLogin entries(ExecutablePath());
-    const AutostartResult result =
-        wanted == AutostartSwitch::Query
-            ? ReadAutostart(entries)
-            : SwitchAutostart(entries, wanted == AutostartSwitch::On, folder);
-    return Say(result.status.Ok() ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE,
-               AutostartResultLine(result), result.status.Ok() ? 0 : 1);
-}
-
 int RunPresetOption(const CommandLineRequest& request) {
     const auto folder = win32::MachineSettingsFolder();
     if (!folder || !win32::EnterFolder(*folder).Ok()) {
         return Say(STD_ERROR_HANDLE,
                    std::string(text::kPresetNotInstalled) + folder.value_or("%ProgramData%"), 1);
     }
-    return InstallPreset(request.presetSource, *folder + "\\VM4417.INI");
+    return InstallPreset(request.presetSource, win32::SettingsPresetPath());
 }
 
 }  // namespace vm4417::ui

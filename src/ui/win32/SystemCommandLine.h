@@ -16,9 +16,8 @@ CommandLineRequest ProcessCommandLineRequest();
 // Console.h); returns the exit status.
 int RunOnConsole(CommandLineAction action);
 
-// --autostart [on|off] for the working folder `folder`: the resulting state
-// in one line on standard output (0), or what went wrong on standard error (1).
-int RunAutostartOption(AutostartSwitch wanted, const std::string& folder);
+// Writes an outcome to the standard handles; returns its exit status.
+int WriteOutcome(const CommandLineOutcome& outcome);
 
 // The installer's --install-preset FILE: the administrator's preset checked
 // as at a first start and copied to %ProgramData%\VM4417\VM4417.INI. 0 when

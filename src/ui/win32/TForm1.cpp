@@ -33,7 +33,7 @@ constexpr UINT_PTR kTimer2Id = 2;
 // The status bar's one panel, as its accessibility proxy numbers its parts.
 constexpr LONG kStatusPanel = 1;
 // The system menu's own item: below 0xF000, low four bits clear.
-constexpr UINT kAutostartCommand = 0x0440;
+constexpr UINT kStartAtLoginCommand = 0x0440;
 // Room a check box needs besides its text (the box and the gap after it),
 // and a picture button besides its text (picture, gap and both margins),
 // at 96 dots per inch.
@@ -429,7 +429,7 @@ LRESULT TForm1::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
             if (OnSysCommand(wParam)) return 0;
             return DefWindowProcW(window, message, wParam, lParam);
         default:
-            if (message == ShowRequestMessage() && message != 0) return OnShowRequest();
+            if (const auto answer = AnswerShowRequest(window_, message)) return *answer;
             // The close box ends the program without saving: the default
             // WM_CLOSE destroys the window.
             return DefWindowProcW(window, message, wParam, lParam);
@@ -485,48 +485,41 @@ void TForm1::OnPowerBroadcast(WPARAM event) {
 }
 
 void TForm1::MarkFolder(const std::string& folderKey) {
-    folderProperty_ = FolderPropertyName(folderKey);
-    SetPropW(window_, folderProperty_.c_str(), reinterpret_cast<HANDLE>(1));
+    folderKey_ = folderKey;
+    MarkFolderWindow(window_, folderKey_);
 }
 
-// A second start in this folder asked for the window (and allowed this
-// process to take the foreground).
-LRESULT TForm1::OnShowRequest() {
-    if (IsIconic(window_)) ShowWindow(window_, SW_RESTORE);
-    ShowWindow(window_, SW_SHOW);
-    SetForegroundWindow(window_);
-    return kShownAnswer;
-}
-
-void TForm1::SetAutostartItem(std::function<AutostartMenuItem()> read,
-                              std::function<void(bool)> switchTo) {
-    readAutostart_ = std::move(read);
-    switchAutostart_ = std::move(switchTo);
+void TForm1::SetStartAtLoginItem(std::function<StartAtLoginMenuItem()> read,
+                                 std::function<void(bool)> switchTo) {
+    readStartAtLogin_ = std::move(read);
+    switchStartAtLogin_ = std::move(switchTo);
     HMENU menu = GetSystemMenu(window_, FALSE);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kAutostartCommand, Wide(text::kAutostartItem).c_str());
+    AppendMenuW(menu, MF_STRING, kStartAtLoginCommand, Wide(text::kStartAtLoginItem).c_str());
 }
 
 // The item shows the entry as it is now, whoever changed it meanwhile.
 void TForm1::OnInitMenuPopup(HMENU menu, LPARAM lParam) {
-    if (!HIWORD(lParam) || !readAutostart_) return;
-    const AutostartMenuItem item = readAutostart_();
+    if (!HIWORD(lParam) || !readStartAtLogin_) return;
+    const StartAtLoginMenuItem item = readStartAtLogin_();
     const std::wstring text = Wide(item.text);
-    ModifyMenuW(menu, kAutostartCommand, MF_BYCOMMAND | MF_STRING, kAutostartCommand, text.c_str());
-    CheckMenuItem(menu, kAutostartCommand, MF_BYCOMMAND | (item.checked ? MF_CHECKED : 0));
-    EnableMenuItem(menu, kAutostartCommand, MF_BYCOMMAND | (item.enabled ? MF_ENABLED : MF_GRAYED));
+    ModifyMenuW(menu, kStartAtLoginCommand, MF_BYCOMMAND | MF_STRING, kStartAtLoginCommand,
+                text.c_str());
+    CheckMenuItem(menu, kStartAtLoginCommand, MF_BYCOMMAND | (item.checked ? MF_CHECKED : 0));
+    EnableMenuItem(menu, kStartAtLoginCommand,
+                   MF_BYCOMMAND | (item.enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 // The choice turns the entry as it is now, not as the menu last showed it.
 bool TForm1::OnSysCommand(WPARAM command) {
-    if ((command & 0xFFF0) != kAutostartCommand || !switchAutostart_) return false;
-    const AutostartMenuItem item = readAutostart_();
-    if (item.enabled) switchAutostart_(!item.checked);
+    if ((command & 0xFFF0) != kStartAtLoginCommand || !switchStartAtLogin_) return false;
+    const StartAtLoginMenuItem item = readStartAtLogin_();
+    if (item.enabled) switchStartAtLogin_(!item.checked);
     return true;
 }
 
 void TForm1::OnDestroy() {
-    if (!folderProperty_.empty()) RemovePropW(window_, folderProperty_.c_str());
+    if (!folderKey_.empty()) UnmarkFolderWindow(window_, folderKey_);
     if (std::exchange(sessionNotified_, false)) WTSUnRegisterSessionNotification(window_);
     KillTimer(window_, kTimer1Id);
     KillTimer(window_, kTimer2Id);

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "Autostart.h"
 #include "ControlAnnotations.h"
 #include "Form1Layout.h"
 #include "MainView.h"
 #include "RoutedWindow.h"
+#include "StartAtLogin.h"
 #include "win32/ForegroundTarget.h"
 
 namespace vm4417 {
@@ -50,8 +50,8 @@ public:
     void MarkFolder(const std::string& folderKey);
     // The system menu's checkable "Spouštět po přihlášení", read anew each
     // time the menu opens; `switchTo` gets the state the operator chose.
-    void SetAutostartItem(std::function<AutostartMenuItem()> read,
-                          std::function<void(bool)> switchTo);
+    void SetStartAtLoginItem(std::function<StartAtLoginMenuItem()> read,
+                             std::function<void(bool)> switchTo);
     // The message loop's filter: keyboard navigation between controls and
     // the counter field's exit. True when the message has been dealt with.
     bool PreTranslate(MSG& message);
@@ -111,7 +111,6 @@ private:
     void OnPowerBroadcast(WPARAM event);
     void OnInitMenuPopup(HMENU menu, LPARAM lParam);
     bool OnSysCommand(WPARAM command);
-    LRESULT OnShowRequest();
     void OnDestroy();
 
     void BuildControls();
@@ -163,9 +162,9 @@ private:
     bool startupStarted_ = false;
     // The control that had the focus when the window was deactivated.
     HWND lastFocus_ = nullptr;
-    std::wstring folderProperty_;
-    std::function<AutostartMenuItem()> readAutostart_;
-    std::function<void(bool)> switchAutostart_;
+    std::string folderKey_;
+    std::function<StartAtLoginMenuItem()> readStartAtLogin_;
+    std::function<void(bool)> switchStartAtLogin_;
 };
 
 }  // namespace vm4417::ui

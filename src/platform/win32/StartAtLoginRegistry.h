@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "Autostart.h"
+#include "StartAtLogin.h"
 
 namespace vm4417::win32 {
 
@@ -24,19 +24,19 @@ struct RunReading {
 };
 
 // The entry as the rules see it.
-AutostartEntry EntryOf(const RunReading& reading);
+StartAtLoginEntry EntryOf(const RunReading& reading);
 
-class RunAtLogin final : public AutostartEntries {
+class StartAtLoginRegistry final : public StartAtLoginEntries {
 public:
     // `program` is what the user's entry starts (this program's own path).
     // The roots are HKCU and HKLM; tests hand in keys of their own.
-    explicit RunAtLogin(std::string program, HKEY userRoot = HKEY_CURRENT_USER,
-                        HKEY machineRoot = HKEY_LOCAL_MACHINE)
+    explicit StartAtLoginRegistry(std::string program, HKEY userRoot = HKEY_CURRENT_USER,
+                                  HKEY machineRoot = HKEY_LOCAL_MACHINE)
         : program_(std::move(program)), userRoot_(userRoot), machineRoot_(machineRoot) {}
 
     MachineEntryKind Kind() const override { return MachineEntryKind::RunsBeside; }
-    Status Read(AutostartEntry& user, AutostartEntry& machine) override;
-    Status Apply(AutostartStep step, const std::string& folder) override;
+    Status Read(StartAtLoginEntry& user, StartAtLoginEntry& machine) override;
+    Status Apply(StartAtLoginStep step, const std::string& folder) override;
 
 private:
     std::string program_;

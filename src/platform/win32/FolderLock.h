@@ -7,21 +7,22 @@
 
 #include <string>
 
-#include "FolderInstance.h"
+#include "StartSequence.h"
 
 namespace vm4417::win32 {
 
 std::wstring FolderMutexName(const std::string& folderKey);
 
-class FolderMutex {
+class FolderLock {
 public:
-    FolderMutex() = default;
-    ~FolderMutex();
-    FolderMutex(const FolderMutex&) = delete;
-    FolderMutex& operator=(const FolderMutex&) = delete;
+    FolderLock() = default;
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
 
-    // Taken: held until this object goes. Unavailable: Detail() says why.
-    FolderLock Take(const std::string& folderKey);
+    // Tries to lock the folder without waiting. Taken: held until this
+    // object goes. Unavailable: Detail() says why.
+    FolderLockOutcome Take(const WorkingFolder& folder);
     const std::string& Detail() const { return detail_; }
 
 private:

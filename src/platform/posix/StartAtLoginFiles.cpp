@@ -1,4 +1,4 @@
-#include "XdgAutostart.h"
+#include "StartAtLoginFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,11 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "DesktopEntry.h"
 #include "PosixFileStore.h"
 #include "PosixIo.h"
+#include "Texts.h"
+#include "WorkingFolder.h"
 
 namespace vm4417 {
 
@@ -51,8 +54,8 @@ Status MakeFolder(const std::string& folder) {
 
 }  // namespace
 
-XdgAutostartPlaces XdgAutostartPlaces::FromEnvironment() {
-    XdgAutostartPlaces places;
+StartAtLoginPlaces StartAtLoginPlaces::FromEnvironment() {
+    StartAtLoginPlaces places;
     std::string config = Environment("XDG_CONFIG_HOME");
     if (config.empty() || config.front() != '/') config = Environment("HOME") + "/.config";
     places.userFolder = config + "/autostart";
@@ -63,11 +66,16 @@ XdgAutostartPlaces XdgAutostartPlaces::FromEnvironment() {
     return places;
 }
 
-std::string XdgAutostart::UserEntryPath() const {
-    return places_.userFolder + "/" + std::string(kAutostartFileName);
+StartAtLoginFiles StartAtLoginFiles::FromEnvironment() {
+    return StartAtLoginFiles(StartAtLoginPlaces::FromEnvironment(),
+                             OwnProgramPath().value_or("/usr/bin/vm4417"));
 }
 
-bool XdgAutostart::ProgramFound(const std::string& tryExec) const {
+std::string StartAtLoginFiles::UserEntryPath() const {
+    return places_.userFolder + "/" + std::string(kStartAtLoginFileName);
+}
+
+bool StartAtLoginFiles::ProgramFound(const std::string& tryExec) const {
     if (tryExec.empty()) return true;
     if (tryExec.find('/') != std::string::npos) return Executable(tryExec);
     for (const std::string& dir : Split(places_.searchPath)) {
@@ -76,7 +84,7 @@ bool XdgAutostart::ProgramFound(const std::string& tryExec) const {
     return false;
 }
 
-Status XdgAutostart::ReadEntry(const std::string& path, AutostartEntry& entry) const {
+Status StartAtLoginFiles::ReadEntry(const std::string& path, StartAtLoginEntry& entry) const {
     PosixFileStore files;
     const FileReadResult read = files.ReadPrefix(path, kLongestEntry);
     entry = {};
@@ -89,29 +97,38 @@ Status XdgAutostart::ReadEntry(const std::string& path, AutostartEntry& entry) c
     entry.enabled = !reading.hidden;
     entry.programFound = ProgramFound(reading.tryExec);
     entry.command = reading.exec;
+    entry.folder = reading.folder;
     return Status::Success();
 }
 
-Status XdgAutostart::Read(AutostartEntry& user, AutostartEntry& machine) {
+Status StartAtLoginFiles::Read(StartAtLoginEntry& user, StartAtLoginEntry& machine) {
     if (Status status = ReadEntry(UserEntryPath(), user); !status.Ok()) return status;
     machine = {};
     for (const std::string& folder : places_.machineFolders) {
-        const std::string path = folder + "/" + std::string(kAutostartFileName);
+        const std::string path = folder + "/" + std::string(kStartAtLoginFileName);
         if (Status status = ReadEntry(path, machine); !status.Ok()) return status;
         if (machine.present) break;
     }
     return Status::Success();
 }
 
-Status XdgAutostart::Apply(AutostartStep step, const std::string& folder) {
+Status StartAtLoginFiles::Apply(StartAtLoginStep step, const std::string& folder) {
     const std::string path = UserEntryPath();
-    if (step == AutostartStep::RemoveEntry) {
+    if (step == StartAtLoginStep::RemoveEntry) {
         if (unlink(path.c_str()) != 0 && errno != ENOENT) {
             return posix::ErrnoStatus("unlink", path, errno);
         }
         return Status::Success();
     }
-    const auto text = DesktopEntryText(program_, folder, step == AutostartStep::WriteHiddenEntry);
+    const auto character = CharacterNotCarried(program_);
+    if (step == StartAtLoginStep::WriteEntry && character) {
+        return Status::Failure(Fault::WrongKind,
+                               std::string(text::kStartAtLoginProgramPath) + *character +
+                                   std::string(text::kStartAtLoginNotCarried) + program_);
+    }
+    const bool hidden = step == StartAtLoginStep::WriteHiddenEntry;
+    const auto text = DesktopEntryText(
+        {LoginCommand(program_, folder, FolderPlace::BesideCommand), hidden ? "" : folder, hidden});
     if (!text) return Status::Failure(Fault::WrongKind, folder + ": a line break in the path");
     if (Status made = MakeFolder(places_.userFolder); !made.Ok()) return made;
     PosixFileStore files;

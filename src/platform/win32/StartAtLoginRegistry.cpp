@@ -1,5 +1,6 @@
-#include "RunAtLogin.h"
+#include "StartAtLoginRegistry.h"
 
+#include "RunValue.h"
 #include "WideText.h"
 
 namespace vm4417::win32 {
@@ -72,16 +73,16 @@ LSTATUS DeleteValue(HKEY root, const wchar_t* key) {
 
 }  // namespace
 
-AutostartEntry EntryOf(const RunReading& reading) {
-    AutostartEntry entry;
+StartAtLoginEntry EntryOf(const RunReading& reading) {
+    StartAtLoginEntry entry;
     if (!reading.command) return entry;
     entry.present = true;
     entry.enabled = ApprovedToRun(reading.approval);
-    entry.command = SplitWindowsCommand(Utf8(*reading.command));
+    entry.command = CommandWords(*reading.command);
     return entry;
 }
 
-Status RunAtLogin::Read(AutostartEntry& user, AutostartEntry& machine) {
+Status StartAtLoginRegistry::Read(StartAtLoginEntry& user, StartAtLoginEntry& machine) {
     RunReading reading;
     if (Status s = ReadEntry(userRoot_, reading); !s.Ok()) return s;
     user = EntryOf(reading);
@@ -91,8 +92,8 @@ Status RunAtLogin::Read(AutostartEntry& user, AutostartEntry& machine) {
     return Status::Success();
 }
 
-Status RunAtLogin::Apply(AutostartStep step, const std::string& folder) {
-    if (step == AutostartStep::RemoveEntry) {
+Status StartAtLoginRegistry::Apply(StartAtLoginStep step, const std::string& folder) {
+    if (step == StartAtLoginStep::RemoveEntry) {
         if (const LSTATUS s = DeleteValue(userRoot_, kRunKey); s != ERROR_SUCCESS) {
             return Failure("RegDeleteKeyValueW Run\\VM4417", s);
         }
@@ -101,8 +102,9 @@ Status RunAtLogin::Apply(AutostartStep step, const std::string& folder) {
         }
         return Status::Success();
     }
-    if (step != AutostartStep::WriteEntry) return Status::Success();
-    const std::wstring command = Wide(RunCommand(program_, folder));
+    if (step != StartAtLoginStep::WriteEntry) return Status::Success();
+    const std::wstring command =
+        Wide(CommandLineOf(LoginCommand(program_, folder, FolderPlace::InCommand)));
     if (const LSTATUS s = SetValue(userRoot_, kRunKey, REG_SZ, command.c_str(),
                                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
         s != ERROR_SUCCESS) {
