@@ -9,7 +9,7 @@
 #include <array>
 #include <utility>
 
-#include "XlibScope.h"
+#include "XConnection.h"
 
 namespace vm4417::x11 {
 
@@ -32,7 +32,7 @@ bool IsOperatorKeyboard(bool slaveKeyboard, const std::string& name, bool xtestD
 // ---- The grab ---------------------------------------------------------------
 
 struct OperatorKeyGrab::State {
-    std::unique_ptr<LinkState> link;
+    std::unique_ptr<XConnection> link;
     int inputOpcode = -1;
     Atom xtestDevice = None;
     bool holding = false;
@@ -96,33 +96,25 @@ void SelectRawKeys(Display* display, bool on) {
 
 OperatorKeyGrab::OperatorKeyGrab(std::string displayName) : displayName_(std::move(displayName)) {}
 
-OperatorKeyGrab::~OperatorKeyGrab() {
-    if (state_) CloseLink(state_->link);
-}
+OperatorKeyGrab::~OperatorKeyGrab() = default;
 
 bool OperatorKeyGrab::Connect() {
-    if (state_) CloseLink(state_->link);
     state_.reset();
-    std::unique_ptr<LinkState> link = OpenLink(displayName_);
-    if (!link) return false;
     auto state = std::make_unique<State>();
+    state->link = XConnection::Open(displayName_);
+    if (!state->link) return false;
+    Display* display = state->link->display;
     bool usable = false;
     {
-        HandlerScope scope(*link);
+        HandlerScope scope(*state->link);
         int event = 0, error = 0, major = 2, minor = 2;
         int xtestEvent = 0, xtestError = 0, xtestMajor = 0, xtestMinor = 0;
-        usable =
-            XQueryExtension(link->display, "XInputExtension", &state->inputOpcode, &event,
-                            &error) &&
-            XIQueryVersion(link->display, &major, &minor) == Success && major >= 2 &&
-            XTestQueryExtension(link->display, &xtestEvent, &xtestError, &xtestMajor, &xtestMinor);
-        if (usable) state->xtestDevice = XInternAtom(link->display, "XTEST Device", False);
+        usable = XQueryExtension(display, "XInputExtension", &state->inputOpcode, &event, &error) &&
+                 XIQueryVersion(display, &major, &minor) == Success && major >= 2 &&
+                 XTestQueryExtension(display, &xtestEvent, &xtestError, &xtestMajor, &xtestMinor);
+        if (usable) state->xtestDevice = XInternAtom(display, "XTEST Device", False);
     }
-    if (!usable || link->broken) {
-        CloseLink(link);
-        return false;
-    }
-    state->link = std::move(link);
+    if (!usable || state->link->broken) return false;
     state_ = std::move(state);
     return true;
 }
