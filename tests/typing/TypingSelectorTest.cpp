@@ -34,7 +34,7 @@ public:
     KeyTarget Target() override { return target; }
     OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
     int OperatorKeysSeen() override { return 0; }
-    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
+    OperatorKeysOutcome ReleaseOperatorKeys(bool) override { return {}; }
 
     void SetState(WayState state) {
         state_ = state;

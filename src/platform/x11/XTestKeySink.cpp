@@ -246,12 +246,6 @@ bool XTestKeySink::Begin() {
 
 KeyTarget XTestKeySink::Target() { return look_.Look(); }
 
-OperatorKeysOutcome XTestKeySink::ReleaseOperatorKeys() {
-    const KeyTarget now = look_.Look();
-    const bool deliver = now.locked != true && now.keyboardTaken != true && now.ownWindow != true;
-    return hold_.Release(deliver);
-}
-
 WayCheck XTestKeySink::Check() {
     const char* fromEnvironment = std::getenv("DISPLAY");
     const std::string name =

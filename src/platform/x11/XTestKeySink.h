@@ -70,12 +70,12 @@ public:
     // when something does (see x11::FocusWatch).
     KeyTarget Target() override;
     // The operator's keyboards are grabbed for the capture and their keys
-    // sent again after it (see x11::OperatorKeyGrab), unless they would then
-    // go into a locked screen, another program's grab or this program's
-    // window.
+    // sent again after it when the typing says so (see x11::OperatorKeyGrab).
     OperatorKeys HoldOperatorKeys() override { return hold_.Hold(); }
     int OperatorKeysSeen() override { return hold_.Seen(); }
-    OperatorKeysOutcome ReleaseOperatorKeys() override;
+    OperatorKeysOutcome ReleaseOperatorKeys(bool deliver) override {
+        return hold_.Release(deliver);
+    }
 
     // The look at where the keys go, for the event loop (see
     // x11::FocusWatch::Descriptor()).
