@@ -258,8 +258,22 @@ int FocusWatch::Descriptor() const {
 
 void FocusWatch::Drain() {
     if (!state_ || state_->link->broken) return;
-    HandlerScope scope(*state_->link);
+    State& state = *state_;
+    HandlerScope scope(*state.link);
     TakeEvents();
+    // Windows made since the last look are selected now; one that has the
+    // focus already may have had a grab's events before (ReadFocus() then
+    // forgets the grab). One that has not will show every later one, so it
+    // is new no longer: a look hours later must not forget a grab seen
+    // since.
+    if (!state.newChildren.empty()) {
+        ReadFocus();
+        state.newChildren.clear();
+    }
+}
+
+void FocusWatch::Start() {
+    if (!state_ || state_->link->broken) Connect();
 }
 
 void FocusWatch::Restart() {
