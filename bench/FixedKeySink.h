@@ -22,7 +22,7 @@ public:
     KeyTarget Target() override { return {}; }
     OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
     int OperatorKeysSeen() override { return 0; }
-    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
+    OperatorKeysOutcome ReleaseOperatorKeys(bool) override { return {}; }
 
 private:
     bool accepts_;

@@ -67,9 +67,9 @@ public:
         hold = Ms(Steady::now() - asked).count();
         return keys;
     }
-    OperatorKeysOutcome ReleaseOperatorKeys() override {
+    OperatorKeysOutcome ReleaseOperatorKeys(bool deliver) override {
         const auto asked = Steady::now();
-        const OperatorKeysOutcome outcome = inner_.ReleaseOperatorKeys();
+        const OperatorKeysOutcome outcome = inner_.ReleaseOperatorKeys(deliver);
         release = Ms(Steady::now() - asked).count();
         return outcome;
     }

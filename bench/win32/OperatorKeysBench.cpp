@@ -228,10 +228,10 @@ public:
         if (enter) times.enterSent = after;
         return sent;
     }
-    vm4417::OperatorKeysOutcome ReleaseOperatorKeys() override {
+    vm4417::OperatorKeysOutcome ReleaseOperatorKeys(bool deliver) override {
         times.releaseStart = NowNs();
         const vm4417::OperatorKeysOutcome outcome =
-            hold_ ? keys_.ReleaseOperatorKeys() : vm4417::OperatorKeysOutcome{};
+            hold_ ? keys_.ReleaseOperatorKeys(deliver) : vm4417::OperatorKeysOutcome{};
         times.releaseEnd = NowNs();
         return outcome;
     }

@@ -10,10 +10,13 @@
 // never lets an X window keep the focus, yet the keys the X server gets
 // must still be observed the way an application sees them. With --focus it
 // only asks the window manager for the focus, as an ordinary application,
-// and receives keys while it has it. µs are CLOCK_MONOTONIC microseconds;
-// TEXT is UTF-8.
+// and receives keys while it has it. With --grab-only it shows nothing and
+// leaves the focus alone: it grabs the keyboard on a 1x1 input-only window
+// of its own that the window manager never sees, as a screen locker that
+// covers nothing does. µs are CLOCK_MONOTONIC microseconds; TEXT is UTF-8.
 //
-//   x-key-probe [--focus] [--name TITLE]   (on $DISPLAY; runs until killed)
+//   x-key-probe [--focus | --grab-only] [--name TITLE]
+//                                          (on $DISPLAY; runs until killed)
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -83,18 +86,46 @@ void Report(XKeyEvent& key) {
     }
 }
 
+// The keyboard grabbed on a window that covers nothing and takes no focus.
+int GrabOnly(Display* display, const std::string& name) {
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.event_mask = KeyPressMask | KeyReleaseMask;
+    const Window window =
+        XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, CopyFromParent, InputOnly,
+                      CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
+    XStoreName(display, window, name.c_str());
+    XMapWindow(display, window);
+    XSync(display, False);
+    char ready[64];
+    std::snprintf(ready, sizeof ready, "ready 0x%lx", window);
+    for (int tries = 0; tries < 100; ++tries) {
+        if (XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) ==
+            GrabSuccess) {
+            Say(ready);
+            ReportForever(display);
+        }
+        usleep(50000);
+    }
+    std::fprintf(stderr, "x-key-probe: cannot grab the keyboard\n");
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     bool grab = true;
+    bool grabOnly = false;
     std::string name = "x-key-probe";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--focus") == 0) {
             grab = false;
+        } else if (std::strcmp(argv[i], "--grab-only") == 0) {
+            grabOnly = true;
         } else if (std::strcmp(argv[i], "--name") == 0 && i + 1 < argc) {
             name = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: x-key-probe [--focus] [--name TITLE]\n");
+            std::fprintf(stderr, "usage: x-key-probe [--focus | --grab-only] [--name TITLE]\n");
             return 2;
         }
     }
@@ -103,6 +134,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "x-key-probe: cannot open the display\n");
         return 1;
     }
+    if (grabOnly) return GrabOnly(display, name);
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 240, 120,
                                               0, 0, WhitePixel(display, DefaultScreen(display)));
     XSelectInput(display, window, KeyPressMask | KeyReleaseMask | FocusChangeMask);

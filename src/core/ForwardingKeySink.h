@@ -22,7 +22,9 @@ public:
     KeyTarget Target() override { return Inner().Target(); }
     OperatorKeys HoldOperatorKeys() override { return Inner().HoldOperatorKeys(); }
     int OperatorKeysSeen() override { return Inner().OperatorKeysSeen(); }
-    OperatorKeysOutcome ReleaseOperatorKeys() override { return Inner().ReleaseOperatorKeys(); }
+    OperatorKeysOutcome ReleaseOperatorKeys(bool deliver) override {
+        return Inner().ReleaseOperatorKeys(deliver);
+    }
 
 protected:
     // The sink that receives the calls now; it may change between captures.

@@ -91,18 +91,21 @@ enum class OperatorKeys {
 
 // What became of the operator's keys during one capture.
 struct OperatorKeysOutcome {
-    int delivered = 0;  // held back, then delivered after the capture, in order
-    // Held back and thrown away instead of delivered late: the hold lasted
-    // longer than kOperatorKeysHoldLimit, or the desktop changed meanwhile
-    // (a lock screen came), where they would land somewhere else.
+    // Held back, then delivered after the capture, in order: presses the
+    // system took from the way.
+    int delivered = 0;
+    // Held back and thrown away instead of delivered late: the capture's
+    // rule said no (see ReleaseOperatorKeys()), or the system refused them.
     int dropped = 0;
     int seen = 0;  // key presses seen going through (a way that only sees them)
 
     friend bool operator==(const OperatorKeysOutcome&, const OperatorKeysOutcome&) = default;
 };
 
-// The longest a way holds the operator's keys back; keys held longer are
-// dropped rather than delivered into whatever the operator did since.
+// The longest a hold of the operator's keys may last, from
+// HoldOperatorKeys() to ReleaseOperatorKeys(), for them to be delivered; a
+// longer one drops them all rather than deliver them into whatever the
+// operator did since.
 inline constexpr std::chrono::milliseconds kOperatorKeysHoldLimit{3000};
 
 // Every function is abstract, so that a sink that passes the calls on to
@@ -156,11 +159,15 @@ public:
     // HoldOperatorKeys(), held back or gone through; 0 where it sees none.
     virtual int OperatorKeysSeen() = 0;
     // Ends the hold after the capture's last key (its Enter, or the key where
-    // it stopped) and delivers what was held, in the order typed, as the
-    // operator typed it (not under the capture's Shift); a key held down
-    // across the capture ends up as the operator left it. Called after every
-    // HoldOperatorKeys().
-    virtual OperatorKeysOutcome ReleaseOperatorKeys() = 0;
+    // it stopped). With `deliver` it sends what was held, in the order typed,
+    // as the operator typed it (not under the capture's Shift), and a key
+    // held down across the capture ends up as the operator left it. Without
+    // it every held press is dropped, and only the releases of keys that
+    // were down when the hold began are sent, so that none stays down. The
+    // typing decides `deliver` (the same look as before each key, and the
+    // hold limit); the way only follows it and counts what the system took.
+    // Called after every HoldOperatorKeys().
+    virtual OperatorKeysOutcome ReleaseOperatorKeys(bool deliver) = 0;
 };
 
 }  // namespace vm4417

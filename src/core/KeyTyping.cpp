@@ -116,9 +116,10 @@ std::string HeldText(const StillHeld& held) {
 // password prompt (each Enter would count as a failed login), never into this
 // program's own window (the Enter would press its focused button), and only
 // into the window that had the focus at the first key (a split code must not
-// be submitted in another application). Asked before the first key and
-// before every key that goes down; what the sink cannot see never stops the
-// typing.
+// be submitted in another application). Asked before the first key, before
+// every key that goes down, and once more for the operator's keys held
+// during the capture, which follow the same rule; what the sink cannot see
+// never stops the typing.
 class TargetWatch {
 public:
     explicit TargetWatch(KeySink& sink) : sink_(sink) {}
@@ -138,6 +139,14 @@ public:
             return charactersSent ? text::kFocusMovedWhileTyping : text::kFocusMovedBeforeTyping;
         }
         return {};
+    }
+    // After the capture: whether the keys the operator typed meanwhile may
+    // follow it. They go only where the capture's keys could go now (the
+    // look before a later key), and only after a short hold: held longer
+    // than kOperatorKeysHoldLimit they would land in whatever the operator
+    // did since.
+    bool MayDeliverHeldKeys(Clock::TimePoint::duration heldFor) {
+        return heldFor <= kOperatorKeysHoldLimit && Again(true).empty();
     }
 
 private:
@@ -203,6 +212,7 @@ TypingOutcome SendAmidOperatorKeys(KeySink& sink, Clock& clock,
                                    const std::vector<KeyStep>& sequence, TargetWatch& watch,
                                    bool locksOn) {
     TypingOutcome outcome;
+    const Clock::TimePoint holdBegan = clock.Now();
     const OperatorKeys operatorKeys = sink.HoldOperatorKeys();
     bool paused = true;
     if (operatorKeys == OperatorKeys::Seen) paused = WaitForOperatorPause(sink, clock);
@@ -215,7 +225,10 @@ TypingOutcome SendAmidOperatorKeys(KeySink& sink, Clock& clock,
     }
     // The operator's keys come back under the operator's own locks.
     if (locksOn) sink.RestoreLocks();
-    outcome.operatorKeys = sink.ReleaseOperatorKeys();
+    // A way that holds nothing is not asked where the keys would go.
+    const bool deliver =
+        operatorKeys != OperatorKeys::Unseen && watch.MayDeliverHeldKeys(clock.Now() - holdBegan);
+    outcome.operatorKeys = sink.ReleaseOperatorKeys(deliver);
     outcome.operatorKeys.seen =
         operatorKeys == OperatorKeys::Seen && paused ? outcome.operatorKeys.seen - seenBefore : 0;
     outcome.typed = !stopped;

@@ -75,8 +75,10 @@ struct TypingOutcome {
 // for the operator to let go of a shortcut modifier (never typing while one
 // is held; with exact characters Shift counts too), and switches Caps Lock
 // and Shift Lock off for the capture and back on after it. The keys the
-// operator types meanwhile are held back and delivered after the Enter
-// where the way can; where it only sees them, the capture waits for a pause
+// operator types meanwhile are held back where the way can, and delivered
+// after the Enter when they would go where the capture's keys went and the
+// hold lasted no longer than kOperatorKeysHoldLimit (dropped and told
+// otherwise); where the way only sees them, the capture waits for a pause
 // in the operator's typing (at most kOperatorPauseWait, then it is not
 // typed) and tells the keys that went through among its own. Before the first
 // key and before every key-down it looks where the keys would go (see

@@ -140,8 +140,8 @@ inline constexpr std::string_view kOperatorKeysMixedIn =
     "mezi znaky záznamu se dostaly klávesy, které jste během psaní stiskli; záznam je i v "
     "seznamu v okně";
 inline constexpr std::string_view kOperatorKeysDropped =
-    "klávesy, které jste během psaní stiskli, se neposlaly (čekaly příliš dlouho nebo se "
-    "mezitím zamkla obrazovka)";
+    "klávesy, které jste během psaní stiskli, se neposlaly (čekaly příliš dlouho nebo by "
+    "se dostaly jinam než záznam)";
 inline constexpr std::string_view kCaptureNumber = " (záznam č. ";
 // Typing through the X server could not begin.
 inline constexpr std::string_view kXServerUnreachable = "nelze se připojit k X serveru";

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "FakeClock.h"
 #include "KeyTyping.h"
@@ -352,6 +355,48 @@ TEST_F(Typing, KeysGoOnlyWhereTheOperatorMeantThem) {
             }
         }
         EXPECT_TRUE(down.empty()) << "a key was left down";
+    }
+}
+
+// The keys the operator typed during a capture follow it by the same rule as
+// its own keys, looked at once more after its last key, and only after a
+// short hold.
+TEST_F(Typing, TheOperatorsHeldKeysFollowOnlyWhereTheCapturesKeysWent) {
+    constexpr std::size_t kWhole = 29;  // events of a code-only capture
+    const KeyTarget meant{1, false, false};
+    const auto after = [&](std::size_t sentFirst, KeyTarget then) {
+        return [&, sentFirst, then](std::size_t sent) { return sent < sentFirst ? meant : then; };
+    };
+    bool advanced = false;
+    struct Case {
+        const char* what;
+        std::function<KeyTarget(std::size_t sent)> target;
+        bool typed;
+        bool deliver;
+    };
+    const Case cases[] = {
+        {"the same window throughout", after(kWhole, meant), true, true},
+        {"nothing seen", [](std::size_t) { return KeyTarget{}; }, true, true},
+        {"the program's own window after the Enter", after(kWhole, {1, true, false}), true, false},
+        {"the program's own window mid-capture", after(6, {2, true, false}), false, false},
+        {"locked after the Enter", after(kWhole, {1, false, true}), true, false},
+        {"the keyboard taken after the Enter", after(kWhole, {1, false, false, true}), true, false},
+        {"another window after the Enter", after(kWhole, {2, false, false}), true, false},
+        {"held past the limit",
+         [&](std::size_t sent) {
+             if (sent > 8 && !std::exchange(advanced, true)) clock.Advance(kOperatorKeysHoldLimit);
+             return meant;
+         },
+         true, false},
+    };
+    sink.operatorKeys = OperatorKeys::Held;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sink.events.clear();
+        sink.deliveries.clear();
+        sink.target = c.target;
+        EXPECT_EQ(TypeCapture(sink, clock, {7, "09:41:05", "00000A1B2C3D"}).typed, c.typed);
+        EXPECT_EQ(sink.deliveries, std::vector<bool>{c.deliver});
     }
 }
 

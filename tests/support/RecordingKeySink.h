@@ -50,8 +50,9 @@ public:
     int OperatorKeysSeen() override {
         return operatorKeysSeen ? operatorKeysSeen(clock_.Now(), events.size()) : 0;
     }
-    OperatorKeysOutcome ReleaseOperatorKeys() override {
+    OperatorKeysOutcome ReleaseOperatorKeys(bool deliver) override {
         lockCalls.push_back({"release", events.size()});
+        deliveries.push_back(deliver);
         OperatorKeysOutcome outcome = released;
         outcome.seen = OperatorKeysSeen();
         return outcome;
@@ -89,6 +90,8 @@ public:
     OperatorKeys operatorKeys = OperatorKeys::Unseen;
     std::function<int(Clock::TimePoint, std::size_t eventsSent)> operatorKeysSeen;
     OperatorKeysOutcome released;
+    // What each release was told: deliver the held keys or drop them.
+    std::vector<bool> deliveries;
 
 private:
     Clock& clock_;

@@ -34,7 +34,7 @@ public:
     KeyTarget Target() override { return target; }
     OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
     int OperatorKeysSeen() override { return 0; }
-    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
+    OperatorKeysOutcome ReleaseOperatorKeys(bool) override { return {}; }
 
     void SetState(WayState state) {
         state_ = state;
@@ -73,6 +73,9 @@ TEST(TypingSelector, ChoosesTheFirstUsableWayOfTheSessionAndSetsUpOnlyThatOne) {
     for (const Choice& c : choices) {
         SCOPED_TRACE(c.what);
         FakeWay xtest(true), keyboard(c.virtualKeyboard), portal(c.portal);
+        // Ready from the start, as XTest is; it is still set up, and starts
+        // watching the X server then.
+        xtest.SetState(WayState::Ready);
         TypingSelector selector(c.session, {xtest, keyboard, portal});
         selector.Prepare();
         EXPECT_EQ(selector.ChosenRole(), c.chosen);

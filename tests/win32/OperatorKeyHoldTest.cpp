@@ -1,12 +1,11 @@
 // What the hold of the operator's keys sends after a capture, decided from
-// plain readings: the events as the hook took them, the tick count, the
-// input desktop and the modifiers at the hold and at its release.
+// plain readings: the events as the hook took them, whether they are to be
+// delivered, and the modifiers at the hold and at its release.
 
 #include <windows.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,18 +77,16 @@ TEST(OperatorKeyHold, HeldKeysAreSentAgainAsTheOperatorTypedThem) {
     for (const AsTypedCase& c : cases) {
         HeldKeys held;
         for (const KBDLLHOOKSTRUCT& event : c.hooked) {
-            held.events.push_back(HeldKeyEventOf(event, 1000));
+            held.events.push_back(HeldKeyEventOf(event));
         }
-        const Replay replay = ReplayOf(held, 1500, false);
+        const Replay replay = HeldKeysReplay(true).Of(held);
         EXPECT_EQ(SentOf(replay.inputs), c.sent) << c.name;
         EXPECT_EQ(replay.droppedPresses, 0) << c.name;
     }
 }
 
-constexpr auto kLimit = static_cast<DWORD>(kOperatorKeysHoldLimit.count());
-
-HeldKeyEvent Down(DWORD virtualKey, DWORD heldAt) { return {virtualKey, 0, false, false, heldAt}; }
-HeldKeyEvent Up(DWORD virtualKey, DWORD heldAt) { return {virtualKey, 0, false, true, heldAt}; }
+HeldKeyEvent Down(DWORD virtualKey) { return {virtualKey, 0, false, false}; }
+HeldKeyEvent Up(DWORD virtualKey) { return {virtualKey, 0, false, true}; }
 
 // "A" for a press of A, "a" for its release.
 std::string Shown(const std::vector<INPUT>& inputs) {
@@ -103,56 +100,54 @@ std::string Shown(const std::vector<INPUT>& inputs) {
 
 struct DropCase {
     const char* name;
-    HeldKeys held;
-    DWORD now;
-    bool desktopChanged;
-    std::string sent;
+    bool deliver;
+    std::vector<HeldKeys> batches;
+    // SendInput took only part of the first batch: the later ones are not
+    // delivered.
+    bool firstRefused;
+    std::string sent;  // over all batches
     int dropped;
 };
 
-// Keys held too long are dropped with their releases, never a release whose
-// press reached the application (it would stay down there); nothing at all
-// goes to a desktop that changed meanwhile.
-TEST(OperatorKeyHold, KeysHeldTooLongOrPastADesktopChangeAreDropped) {
-    const DWORD t = 100000;
+// Keys not to be delivered are dropped with their releases, never a release
+// whose press reached the application or came before the hold (the key
+// would stay down there).
+TEST(OperatorKeyHold, KeysNotToBeDeliveredAreDroppedButNoneStaysDown) {
     const DropCase cases[] = {
-        {"all within the limit",
-         {{Down('A', t), Up('A', t), Down('B', t + 10)}},
-         t + kLimit,
+        {"delivered", true, {{{Down('A'), Up('A'), Down('B')}}}, false, "AaB", 0},
+        {"not delivered", false, {{{Down('A'), Up('A'), Down('B'), Up('B')}}}, false, "", 2},
+        {"not delivered: the release of a key pressed before the hold",
          false,
-         "AaB",
-         0},
-        {"a press past the limit, and its release with it",
-         {{Down('A', t), Up('A', t + 5), Down('B', t + 20), Up('B', t + 30)}},
-         t + kLimit + 10,
+         {{{Up('A'), Down('B')}}},
          false,
-         "Bb",
+         "a",
          1},
-        {"the release of a key pressed before the hold, however old",
-         {{Up('A', t), Down('B', t + 20)}},
-         t + kLimit + 10,
+        {"not delivered: a press in one batch, its release in the next",
          false,
-         "aB",
-         0},
-        {"a repeat within the limit of a key pressed past it",
-         {{Down('A', t), Down('A', t + 20), Up('A', t + 30)}},
-         t + kLimit + 10,
+         {{{Down('A')}}, {{Up('A')}}},
          false,
+         "",
+         1},
+        {"a batch refused: the release of a key it pressed still goes",
+         true,
+         {{{Down('A')}}, {{Up('A'), Down('B'), Up('B')}}},
+         true,
          "Aa",
          1},
-        {"the tick count wrapped during the hold",
-         {{Down('A', 0xFFFFFF00), Up('A', 0xFFFFFF10)}},
-         0x100,
-         false,
-         "Aa",
-         0},
-        {"the desktop changed", {{Down('A', t), Up('A', t)}}, t + 10, true, "", 1},
-        {"presses the record had no room for", {{Up('A', t)}, 3}, t + 10, false, "a", 3},
+        {"presses the record had no room for", true, {{{Up('A')}, 3}}, false, "a", 3},
     };
     for (const DropCase& c : cases) {
-        const Replay replay = ReplayOf(c.held, c.now, c.desktopChanged);
-        EXPECT_EQ(Shown(replay.inputs), c.sent) << c.name;
-        EXPECT_EQ(replay.droppedPresses, c.dropped) << c.name;
+        HeldKeysReplay replay(c.deliver);
+        std::string sent;
+        int dropped = 0;
+        for (std::size_t i = 0; i < c.batches.size(); ++i) {
+            const Replay batch = replay.Of(c.batches[i]);
+            sent += Shown(batch.inputs);
+            dropped += batch.droppedPresses;
+            if (i == 0 && c.firstRefused) replay.StopDelivering();
+        }
+        EXPECT_EQ(sent, c.sent) << c.name;
+        EXPECT_EQ(dropped, c.dropped) << c.name;
     }
 }
 
@@ -168,9 +163,8 @@ TEST(OperatorKeyHold, TheRecordKeepsAReleaseForEveryKeyItKeptDown) {
 // SendInput may take fewer records than given (a desktop that refuses
 // input): the presses it did not take count as dropped, not delivered.
 TEST(OperatorKeyHold, PressesSendInputRefusedCountAsDropped) {
-    const DWORD t = 5000;
-    HeldKeys held{{Down('A', t), Up('A', t), Down('B', t), Up('B', t)}, 1};
-    const Replay replay = ReplayOf(held, t, false);
+    HeldKeys held{{Down('A'), Up('A'), Down('B'), Up('B')}, 1};
+    const Replay replay = HeldKeysReplay(true).Of(held);
     EXPECT_EQ(OutcomeOf(replay, 4), (OperatorKeysOutcome{2, 1, 0}));
     EXPECT_EQ(OutcomeOf(replay, 2), (OperatorKeysOutcome{1, 2, 0}));
     EXPECT_EQ(OutcomeOf(replay, 0), (OperatorKeysOutcome{0, 3, 0}));
@@ -196,36 +190,6 @@ TEST(OperatorKeyHold, AModifierTheCaptureLetGoOfIsPressedAgain) {
     };
     for (const AgainCase& c : cases) {
         EXPECT_EQ(SentOf(PressedAgain(c.atHold, c.now)), c.sent) << c.name;
-    }
-}
-
-TargetReading OnDesktop(const wchar_t* name, bool denied = false,
-                        std::optional<bool> notifiedLock = std::nullopt) {
-    TargetReading reading;
-    reading.inputDesktop = {name, denied};
-    reading.notifiedLock = notifiedLock;
-    return reading;
-}
-
-struct DesktopCase {
-    const char* name;
-    TargetReading atHold;
-    TargetReading atRelease;
-    bool changed;
-};
-
-TEST(OperatorKeyHold, TheDesktopChangedWhenALockOrASecureDesktopCame) {
-    const DesktopCase cases[] = {
-        {"the user's desktop throughout", OnDesktop(L"Default"), OnDesktop(L"Default"), false},
-        {"the same name in other capitals", OnDesktop(L"Default"), OnDesktop(L"DEFAULT"), false},
-        {"the lock screen's desktop", OnDesktop(L"Default"), OnDesktop(L"Winlogon"), true},
-        {"a secure desktop refused at the release", OnDesktop(L"Default"), OnDesktop(L"", true),
-         true},
-        {"a lock notified", OnDesktop(L"Default"), OnDesktop(L"Default", false, true), true},
-        {"nothing readable", OnDesktop(L""), OnDesktop(L""), false},
-    };
-    for (const DesktopCase& c : cases) {
-        EXPECT_EQ(DesktopChanged(c.atHold, c.atRelease), c.changed) << c.name;
     }
 }
 

@@ -640,15 +640,15 @@ public:
             allTakenBeforeEnter =
                 WaitUntil([this] { return keys_.OperatorKeysSeen() >= presses_; });
         }
-        return keys_.Send(event);
-    }
-    OperatorKeysOutcome ReleaseOperatorKeys() override {
-        if (beforeRelease) beforeRelease();
-        return keys_.ReleaseOperatorKeys();
+        const bool sent = keys_.Send(event);
+        if (event.virtualKey == vk::Return && event.keyUp && afterEnter) afterEnter();
+        return sent;
     }
 
     bool allTakenBeforeEnter = false;
-    std::function<void()> beforeRelease;
+    // Runs once the capture's Enter is in, before the look that decides
+    // what becomes of the operator's keys.
+    std::function<void()> afterEnter;
 
 private:
     KeySink& Inner() const override { return keys_; }
@@ -703,34 +703,54 @@ TEST(SendInputTyping, TheOperatorsKeysDuringACaptureFollowItsEnterAsTyped) {
     EXPECT_FALSE(IsDown(VK_SHIFT));
 }
 
-// A lock screen between the hold and its release: the operator's keys are
-// dropped (they would land on whatever came up), told as dropped, and none
-// is left down.
-TEST(SendInputTyping, TheOperatorsKeysAreDroppedWhenTheDesktopChangedMeanwhile) {
+struct ComeInFrontCase {
+    const char* name;
+    // The reading once it came; `foreground` is the target's window.
+    std::function<win32::TargetReading(win32::TargetReading, win32::TargetParts)> came;
+};
+
+// Something comes in front between the capture's Enter and the end of the
+// hold: the operator's keys are dropped (they would land on a lock screen,
+// or press the focused button of the program's own window), told as
+// dropped, and none is left down.
+TEST(SendInputTyping, TheOperatorsKeysAreDroppedWhenTheyWouldGoElsewhere) {
+    const ComeInFrontCase cases[] = {
+        {"a lock screen: no foreground, the input on another desktop",
+         [](win32::TargetReading reading, win32::TargetParts parts) {
+             reading.foreground = nullptr;
+             if (parts == win32::TargetParts::Whole) reading.inputDesktop = {L"Winlogon"};
+             return reading;
+         }},
+        {"the program's own window",
+         [](win32::TargetReading reading, win32::TargetParts parts) {
+             reading.foreground = GetDesktopWindow();
+             if (parts == win32::TargetParts::Whole) reading.foregroundProcess = reading.ownProcess;
+             return reading;
+         }},
+    };
     TargetApplication target;
     ASSERT_TRUE(target.HasFocus());
     ASSERT_TRUE(OperatorFocuses(target));
-    // The lock screen takes the foreground away and has the input desktop.
-    bool locked = false;
-    SendInputKeySink keys(win32::ReadIntegrity, [&locked](win32::TargetParts parts) {
-        win32::TargetReading reading = ForeignTargetReading(parts);
-        if (!locked) return reading;
-        reading.foreground = nullptr;
-        if (parts == win32::TargetParts::Whole) reading.inputDesktop = {L"Winlogon"};
-        return reading;
-    });
-    OperatorTypesMeanwhile operatorTyping(keys, L"key p r o", 3);
-    operatorTyping.beforeRelease = [&locked] { locked = true; };
     Win32Clock clock;
-    const TypingOutcome outcome = TypeCapture(operatorTyping, clock, kCapture);
+    for (const ComeInFrontCase& c : cases) {
+        target.Clear();
+        bool came = false;
+        SendInputKeySink keys(win32::ReadIntegrity, [&](win32::TargetParts parts) {
+            const win32::TargetReading reading = ForeignTargetReading(parts);
+            return came ? c.came(reading, parts) : reading;
+        });
+        OperatorTypesMeanwhile operatorTyping(keys, L"key p r o", 3);
+        operatorTyping.afterEnter = [&came] { came = true; };
+        const TypingOutcome outcome = TypeCapture(operatorTyping, clock, kCapture);
 
-    EXPECT_TRUE(outcome.typed) << outcome.problem;
-    EXPECT_TRUE(operatorTyping.allTakenBeforeEnter);
-    EXPECT_EQ(outcome.operatorKeys, (OperatorKeysOutcome{0, 3, 0}));
-    EXPECT_EQ(target.TextWhenArrived(ExpectedCapture()), ExpectedCapture());
-    EXPECT_EQ(target.TextAfterDelivery(), ExpectedCapture());
-    for (const char key : std::string("PRO")) EXPECT_FALSE(IsDown(key)) << key;
-    ExpectNoModifierDown();
+        EXPECT_TRUE(outcome.typed) << c.name << ": " << outcome.problem;
+        EXPECT_TRUE(operatorTyping.allTakenBeforeEnter) << c.name;
+        EXPECT_EQ(outcome.operatorKeys, (OperatorKeysOutcome{0, 3, 0})) << c.name;
+        EXPECT_EQ(target.TextWhenArrived(ExpectedCapture()), ExpectedCapture()) << c.name;
+        EXPECT_EQ(target.TextAfterDelivery(), ExpectedCapture()) << c.name;
+        for (const char key : std::string("PRO")) EXPECT_FALSE(IsDown(key)) << c.name << key;
+        ExpectNoModifierDown();
+    }
 }
 
 }  // namespace

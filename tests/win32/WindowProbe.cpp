@@ -6,6 +6,14 @@
 //   window-probe click TEXT      presses the button labelled TEXT
 //   window-probe focus TEXT      brings the window to the front with the
 //                                keyboard focus on the control labelled TEXT
+//   window-probe front-after FILE
+//                                prints "waiting", then brings the window to
+//                                the front once FILE exists (looked for every
+//                                5 ms, for at most 10 s), as a click on it
+//                                would: its own focus comes back to the
+//                                control that had it. For a move that must
+//                                come within a few milliseconds of a step of
+//                                the test, without the probe's start-up
 //   window-probe focused         prints the text of the control that has the
 //                                window's keyboard focus
 //   window-probe session EVENT   tells the window that the session was
@@ -301,6 +309,15 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring text = argv[2];
         const HWND control = FindChild(window, L"Button", 0, &text);
         return control != nullptr && Focus(window, control) ? 0 : 1;
+    }
+    if (command == L"front-after" && argc == 3) {
+        Print(L"waiting");
+        std::fflush(stdout);
+        for (int looks = 0; GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES; ++looks) {
+            if (looks == 2000) return 1;
+            Sleep(5);
+        }
+        return SetForegroundWindow(window) ? 0 : 1;
     }
     if (command == L"session" && argc == 3) return NotifySession(window, argv[2]) ? 0 : 1;
     if (command == L"power" && argc == 3) return NotifyPower(window, argv[2]) ? 0 : 1;

@@ -110,7 +110,7 @@ public:
     // A Wayland client sees no other keyboard than its own.
     OperatorKeys HoldOperatorKeys() override { return OperatorKeys::Unseen; }
     int OperatorKeysSeen() override { return 0; }
-    OperatorKeysOutcome ReleaseOperatorKeys() override { return {}; }
+    OperatorKeysOutcome ReleaseOperatorKeys(bool) override { return {}; }
 
 private Q_SLOTS:
     void OnResponse(uint response, const QVariantMap& results);

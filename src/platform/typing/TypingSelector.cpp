@@ -83,10 +83,15 @@ void TypingSelector::Prepare() {
     broke_ = false;
     resumedSinceUnlock_ = false;
     // XTest as the last resort of a Wayland session is looked past again:
-    // the desktop may offer a better way by now.
-    if (chosen_->Status().state == WayState::Ready && !ReachesOnlyXApplications()) return;
+    // the desktop may offer a better way by now. A way that is ready without
+    // having been set up (XTest) is still set up once.
+    if (chosen_ == prepared_ && chosen_->Status().state == WayState::Ready &&
+        !ReachesOnlyXApplications()) {
+        return;
+    }
     Select();
     chosenState_ = chosen_->Status().state;
+    prepared_ = chosen_;
     chosen_->Prepare();
     if (listener_) listener_();
 }

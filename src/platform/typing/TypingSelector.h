@@ -116,6 +116,7 @@ private:
     TypingSession session_;
     TypingWays ways_;
     TypingWay* chosen_;
+    TypingWay* prepared_ = nullptr;  // the way Prepare() set up last
     std::function<void()> listener_;
     std::function<KeyTarget()> signs_;
     WayState chosenState_ = WayState::Idle;  // as last heard

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <string>
 #include <utility>
 
 namespace vm4417::win32 {
@@ -18,11 +17,6 @@ INPUT InputOf(const HeldKeyEvent& event) {
     if (event.virtualKey == VK_PACKET) return OwnKeyInput(0, scanCode, KEYEVENTF_UNICODE | up);
     const DWORD extended = event.extended ? KEYEVENTF_EXTENDEDKEY : 0;
     return OwnKeyInput(static_cast<WORD>(event.virtualKey), scanCode, extended | up);
-}
-
-bool TooOld(const HeldKeyEvent& event, DWORD now) {
-    // Unsigned: right across the tick count's wrap after 49.7 days.
-    return now - event.heldAt > static_cast<DWORD>(kOperatorKeysHoldLimit.count());
 }
 
 struct Modifier {
@@ -56,39 +50,27 @@ thread_local OperatorKeyHold* hookOwner = nullptr;
 
 }  // namespace
 
-HeldKeyEvent HeldKeyEventOf(const KBDLLHOOKSTRUCT& event, DWORD now) {
+HeldKeyEvent HeldKeyEventOf(const KBDLLHOOKSTRUCT& event) {
     return {event.vkCode, event.scanCode, (event.flags & LLKHF_EXTENDED) != 0,
-            (event.flags & LLKHF_UP) != 0, now};
+            (event.flags & LLKHF_UP) != 0};
 }
 
-Replay ReplayOf(const HeldKeys& held, DWORD now, bool desktopChanged) {
+Replay HeldKeysReplay::Of(const HeldKeys& held) {
     Replay replay;
     replay.droppedPresses = held.unkeptPresses;
-    // Keys whose last press was dropped: their release goes with it.
-    std::bitset<256> droppedDown;
     for (const HeldKeyEvent& event : held.events) {
         const std::size_t key = event.virtualKey & 0xFF;
         if (event.keyUp) {
-            if (!desktopChanged && !droppedDown[key]) replay.inputs.push_back(InputOf(event));
-            droppedDown[key] = false;
-        } else if (desktopChanged || TooOld(event, now)) {
-            ++replay.droppedPresses;
-            droppedDown[key] = true;
-        } else {
+            if (!droppedDown_[key]) replay.inputs.push_back(InputOf(event));
+            droppedDown_[key] = false;
+        } else if (deliver_) {
             replay.inputs.push_back(InputOf(event));
-            droppedDown[key] = false;
+        } else {
+            ++replay.droppedPresses;
+            droppedDown_[key] = true;
         }
     }
     return replay;
-}
-
-bool DesktopChanged(const TargetReading& atHold, const TargetReading& atRelease) {
-    if (atHold.inputDesktop.denied || atRelease.inputDesktop.denied) return true;
-    if (atRelease.notifiedLock == true) return true;
-    const std::wstring& before = atHold.inputDesktop.name;
-    const std::wstring& after = atRelease.inputDesktop.name;
-    if (before.empty() || after.empty()) return false;
-    return CompareStringOrdinal(before.c_str(), -1, after.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
 std::uint8_t ModifiersDown() {
@@ -159,7 +141,7 @@ LRESULT CALLBACK OperatorKeyHold::OnKey(int code, WPARAM wParam, LPARAM lParam) 
 
 bool OperatorKeyHold::Swallows(const KBDLLHOOKSTRUCT& event) {
     if (!IsOperatorKey(event.dwExtraInfo)) return false;
-    const HeldKeyEvent held = HeldKeyEventOf(event, GetTickCount());
+    const HeldKeyEvent held = HeldKeyEventOf(event);
     const std::lock_guard lock(mutex_);
     if (closed_) return false;
     if (!held.keyUp) ++presses_;

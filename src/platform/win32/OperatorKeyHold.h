@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <future>
@@ -24,7 +25,6 @@
 #include <vector>
 
 #include "KeySink.h"
-#include "win32/ForegroundTarget.h"
 
 namespace vm4417::win32 {
 
@@ -57,12 +57,11 @@ struct HeldKeyEvent {
     // out as the left modifiers or the keypad's digits.
     bool extended = false;
     bool keyUp = false;
-    DWORD heldAt = 0;  // GetTickCount() when the hook took it
 
     friend bool operator==(const HeldKeyEvent&, const HeldKeyEvent&) = default;
 };
 
-HeldKeyEvent HeldKeyEventOf(const KBDLLHOOKSTRUCT& event, DWORD now);
+HeldKeyEvent HeldKeyEventOf(const KBDLLHOOKSTRUCT& event);
 
 // The events one hold keeps at most. Key-downs stop being kept kUpRoom short
 // of that, so that the key-up of every key kept down still finds room and no
@@ -88,20 +87,25 @@ struct Replay {
     int droppedPresses = 0;
 };
 
-// The held events as SendInput records, tagged as this program's own. Not
-// one when the input desktop changed during the hold (they would reach a
-// lock screen or whatever came after it). A press held longer than
-// kOperatorKeysHoldLimit is dropped, and with it the release of that press;
-// a release whose press was sent, or came before the hold, is always sent,
-// so that no key stays down.
-Replay ReplayOf(const HeldKeys& held, DWORD now, bool desktopChanged);
+// What is sent again at the end of a hold, batch by batch (see
+// OperatorKeyHold::TakeOrClose()), as SendInput records tagged as this
+// program's own. Delivering, every event as the hook took it. Not
+// delivering (the typing said no, or SendInput refused an earlier batch),
+// no press, nor the release that goes with a press not sent; a release of a
+// key pressed before the hold is sent, so that no key stays down.
+class HeldKeysReplay {
+public:
+    explicit HeldKeysReplay(bool deliver) : deliver_(deliver) {}
 
-// Whether the hold must not deliver: the input desktop at the release is
-// not the one at the hold (compared by name, as Windows names desktops),
-// Windows refused to open it at either moment (a secure desktop had the
-// input), or the session's notifications say locked. What could not be read
-// changes nothing.
-bool DesktopChanged(const TargetReading& atHold, const TargetReading& atRelease);
+    Replay Of(const HeldKeys& held);
+    // SendInput did not take a whole batch: the keys after it would arrive
+    // with a gap, so they are not delivered either.
+    void StopDelivering() { deliver_ = false; }
+
+private:
+    bool deliver_;
+    std::bitset<256> droppedDown_;  // keys whose press was not sent, until their release
+};
 
 // The modifiers that change what the keys after them type, as bits.
 namespace modifier {

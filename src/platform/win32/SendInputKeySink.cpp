@@ -67,6 +67,12 @@ HKL TargetLayout() {
     return GetKeyboardLayout(thread);
 }
 
+// How many of the records SendInput took, in order.
+UINT SendRecords(std::vector<INPUT> inputs) {
+    if (inputs.empty()) return 0;
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 // The modifier keys of a VkKeyScanExW shift state, in pressing order.
 std::vector<WORD> ChordModifiers(BYTE shiftState) {
     std::vector<WORD> modifiers;
@@ -173,11 +179,7 @@ void SendInputKeySink::RestoreLocks() {
     if (std::exchange(capsLockSuspended_, false)) TapCapsLock();
 }
 
-// The input desktop at the hold and at its release comes from the looks at
-// where the keys go: they read it again whenever another window (or none)
-// comes to the front, as it does when a lock screen comes.
 OperatorKeys SendInputKeySink::HoldOperatorKeys() {
-    heldOn_ = looks_.Look();
     modifiersAtHold_ = win32::ModifiersDown();
     hold_ = std::make_unique<win32::OperatorKeyHold>();
     if (hold_->Start()) return OperatorKeys::Held;
@@ -185,35 +187,31 @@ OperatorKeys SendInputKeySink::HoldOperatorKeys() {
     return OperatorKeys::Unseen;
 }
 
-OperatorKeysOutcome SendInputKeySink::ReleaseOperatorKeys() {
+OperatorKeysOutcome SendInputKeySink::ReleaseOperatorKeys(bool deliver) {
     if (!hold_) return {};
-    const bool desktopChanged = win32::DesktopChanged(heldOn_, looks_.Look());
-    if (!desktopChanged) {
+    if (deliver) {
         // While the hook still holds the operator's keys, so that a release
         // of the modifier typed meanwhile cannot come before this press.
-        std::vector<INPUT> again = win32::PressedAgain(modifiersAtHold_, win32::ModifiersDown());
-        if (!again.empty()) SendInput(static_cast<UINT>(again.size()), again.data(), sizeof(INPUT));
+        // Refused, the held keys would come without the operator's modifier.
+        const std::vector<INPUT> again =
+            win32::PressedAgain(modifiersAtHold_, win32::ModifiersDown());
+        deliver = SendRecords(again) == again.size();
     }
+    win32::HeldKeysReplay replay(deliver);
     OperatorKeysOutcome outcome;
     // Keys typed while a batch is being sent make the next one; the hold
     // closes once a look finds none (see OperatorKeyHold::TakeOrClose).
     for (win32::HeldKeys held = hold_->TakeOrClose(); !held.Nothing();
          held = hold_->TakeOrClose()) {
-        const OperatorKeysOutcome batch =
-            Deliver(win32::ReplayOf(held, GetTickCount(), desktopChanged));
-        outcome.delivered += batch.delivered;
-        outcome.dropped += batch.dropped;
+        const win32::Replay batch = replay.Of(held);
+        const UINT accepted = SendRecords(batch.inputs);
+        if (accepted < batch.inputs.size()) replay.StopDelivering();
+        const OperatorKeysOutcome sent = win32::OutcomeOf(batch, accepted);
+        outcome.delivered += sent.delivered;
+        outcome.dropped += sent.dropped;
     }
     hold_.reset();
     return outcome;
-}
-
-OperatorKeysOutcome SendInputKeySink::Deliver(const win32::Replay& replay) {
-    std::vector<INPUT> inputs = replay.inputs;
-    const UINT accepted =
-        inputs.empty() ? 0
-                       : SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    return win32::OutcomeOf(replay, accepted);
 }
 
 }  // namespace vm4417

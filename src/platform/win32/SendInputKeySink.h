@@ -60,18 +60,16 @@ public:
     // hook lets it pass.
     OperatorKeys HoldOperatorKeys() override;
     int OperatorKeysSeen() override { return hold_ ? hold_->Presses() : 0; }
-    // Removes the hook after sending what it held: first the modifiers the
-    // operator held at the hold and the capture let go of, then the held
-    // events in one SendInput call each batch, none when the input desktop
-    // changed meanwhile.
-    OperatorKeysOutcome ReleaseOperatorKeys() override;
+    // Removes the hook after sending what it held, when the typing says so:
+    // first the modifiers the operator held at the hold and the capture let
+    // go of, then the held events in one SendInput call each batch, each
+    // call's count checked (see win32::HeldKeysReplay).
+    OperatorKeysOutcome ReleaseOperatorKeys(bool deliver) override;
 
 private:
     bool SendKey(WORD virtualKey, WORD scanCode, bool keyUp);
     bool SendCharacter(const KeyEvent& event);
     bool SendUnicode(wchar_t character, bool keyUp);
-    // Sends the replay in one call; the operator's presses delivered and dropped.
-    OperatorKeysOutcome Deliver(const win32::Replay& replay);
 
     win32::IntegrityQuery integrity_;
     win32::TargetLooks looks_;
@@ -82,9 +80,8 @@ private:
     // release them all.
     std::set<std::uint8_t> down_;
     bool capsLockSuspended_ = false;  // SuspendLocks() switched Caps Lock off
-    // The hold of the capture being typed, and what was read as it began.
+    // The hold of the capture being typed, and the modifiers down as it began.
     std::unique_ptr<win32::OperatorKeyHold> hold_;
-    win32::TargetReading heldOn_;  // a look of looks_
     std::uint8_t modifiersAtHold_ = 0;
 };
 

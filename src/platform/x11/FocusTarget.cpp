@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "XlibScope.h"
+#include "XConnection.h"
 
 namespace vm4417::x11 {
 
@@ -71,7 +71,7 @@ KeyTarget KeyTargetOf(const FocusReading& reading) {
 // ---- Reading the X server ---------------------------------------------------
 
 struct FocusWatch::State {
-    std::unique_ptr<LinkState> link;
+    std::unique_ptr<XConnection> link;
     Atom netWmPid = None;
     Atom screensaverStatus = None;
     Atom screensaverLock = None;
@@ -230,17 +230,13 @@ void WatchRootAndChildren(Display* display) {
 
 FocusWatch::FocusWatch(std::string displayName) : displayName_(std::move(displayName)) {}
 
-FocusWatch::~FocusWatch() {
-    if (state_) CloseLink(state_->link);
-}
+FocusWatch::~FocusWatch() = default;
 
 bool FocusWatch::Connect() {
-    if (state_) CloseLink(state_->link);
     state_.reset();
-    std::unique_ptr<LinkState> link = OpenLink(displayName_);
-    if (!link) return false;
     auto state = std::make_unique<State>();
-    state->link = std::move(link);
+    state->link = XConnection::Open(displayName_);
+    if (!state->link) return false;
     Display* display = state->link->display;
     {
         HandlerScope scope(*state->link);
@@ -249,10 +245,7 @@ bool FocusWatch::Connect() {
         state->screensaverStatus = XInternAtom(display, "_SCREENSAVER_STATUS", False);
         state->screensaverLock = XInternAtom(display, "LOCK", False);
     }
-    if (state->link->broken) {
-        CloseLink(state->link);
-        return false;
-    }
+    if (state->link->broken) return false;
     state_ = std::move(state);
     if (connectionListener_) connectionListener_(Descriptor());
     return true;
@@ -265,8 +258,22 @@ int FocusWatch::Descriptor() const {
 
 void FocusWatch::Drain() {
     if (!state_ || state_->link->broken) return;
-    HandlerScope scope(*state_->link);
+    State& state = *state_;
+    HandlerScope scope(*state.link);
     TakeEvents();
+    // Windows made since the last look are selected now; one that has the
+    // focus already may have had a grab's events before (ReadFocus() then
+    // forgets the grab). One that has not will show every later one, so it
+    // is new no longer: a look hours later must not forget a grab seen
+    // since.
+    if (!state.newChildren.empty()) {
+        ReadFocus();
+        state.newChildren.clear();
+    }
+}
+
+void FocusWatch::Start() {
+    if (!state_ || state_->link->broken) Connect();
 }
 
 void FocusWatch::Restart() {

@@ -107,16 +107,22 @@ public:
     FocusWatch(const FocusWatch&) = delete;
     FocusWatch& operator=(const FocusWatch&) = delete;
 
-    // A new capture: connects when needed (again after a lost server), and
-    // the next look reads the focus anew.
+    // Connects when not connected (again after a lost server). From then on
+    // the focus events tell every grab that begins, as they come: started
+    // when typing is set up, the watch sees a locker that comes before the
+    // first capture as it sees one that comes later. A grab older than the
+    // connection shows no events; only the probe at the first look sees it.
+    void Start();
+    // A new capture: Start(), and the next look reads the focus anew.
     void Restart();
     // Where the keys would go now; nothing seen without a connection.
     KeyTarget Look();
 
     // The connection's descriptor, for an event loop that calls Drain()
     // whenever it is readable, so that the server never queues events for
-    // this watch all day; -1 without a connection. Each connection made
-    // (at the first Restart(), after a lost server) is told to the listener.
+    // this watch all day and every grab is taken in as it begins; -1
+    // without a connection. Each connection made (at Start(), after a lost
+    // server) is told to the listener.
     int Descriptor() const;
     void Drain();
     void SetConnectionListener(std::function<void(int descriptor)> listener) {

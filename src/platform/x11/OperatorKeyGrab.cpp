@@ -9,18 +9,18 @@
 #include <array>
 #include <utility>
 
-#include "XlibScope.h"
+#include "XConnection.h"
 
 namespace vm4417::x11 {
 
 // ---- What is held and sent again --------------------------------------------
 
 std::vector<HeldKey> KeysToReplay(const std::vector<HeldKey>& held, bool deliver,
-                                  const std::set<unsigned int>& downAtStart) {
+                                  const std::set<unsigned int>& down) {
     std::vector<HeldKey> replay;
     for (const HeldKey& key : held) {
         if (key.repeat) continue;
-        if (deliver || (!key.press && downAtStart.count(key.keycode) > 0)) replay.push_back(key);
+        if (deliver || (!key.press && down.count(key.keycode) > 0)) replay.push_back(key);
     }
     return replay;
 }
@@ -32,12 +32,13 @@ bool IsOperatorKeyboard(bool slaveKeyboard, const std::string& name, bool xtestD
 // ---- The grab ---------------------------------------------------------------
 
 struct OperatorKeyGrab::State {
-    std::unique_ptr<LinkState> link;
+    std::unique_ptr<XConnection> link;
     int inputOpcode = -1;
     Atom xtestDevice = None;
     bool holding = false;
-    std::chrono::steady_clock::time_point since;
-    std::set<unsigned int> downAtStart;
+    // The keys the focused application has down: those down when the hold
+    // began, then as the replay pressed and released them.
+    std::set<unsigned int> down;
     std::vector<int> grabbed;   // the operator's keyboards grabbed for this capture
     std::set<int> watchedOnly;  // the operator's keyboards that could not be grabbed
     std::vector<HeldKey> held;  // what the grabs delivered, in order
@@ -96,33 +97,25 @@ void SelectRawKeys(Display* display, bool on) {
 
 OperatorKeyGrab::OperatorKeyGrab(std::string displayName) : displayName_(std::move(displayName)) {}
 
-OperatorKeyGrab::~OperatorKeyGrab() {
-    if (state_) CloseLink(state_->link);
-}
+OperatorKeyGrab::~OperatorKeyGrab() = default;
 
 bool OperatorKeyGrab::Connect() {
-    if (state_) CloseLink(state_->link);
     state_.reset();
-    std::unique_ptr<LinkState> link = OpenLink(displayName_);
-    if (!link) return false;
     auto state = std::make_unique<State>();
+    state->link = XConnection::Open(displayName_);
+    if (!state->link) return false;
+    Display* display = state->link->display;
     bool usable = false;
     {
-        HandlerScope scope(*link);
+        HandlerScope scope(*state->link);
         int event = 0, error = 0, major = 2, minor = 2;
         int xtestEvent = 0, xtestError = 0, xtestMajor = 0, xtestMinor = 0;
-        usable =
-            XQueryExtension(link->display, "XInputExtension", &state->inputOpcode, &event,
-                            &error) &&
-            XIQueryVersion(link->display, &major, &minor) == Success && major >= 2 &&
-            XTestQueryExtension(link->display, &xtestEvent, &xtestError, &xtestMajor, &xtestMinor);
-        if (usable) state->xtestDevice = XInternAtom(link->display, "XTEST Device", False);
+        usable = XQueryExtension(display, "XInputExtension", &state->inputOpcode, &event, &error) &&
+                 XIQueryVersion(display, &major, &minor) == Success && major >= 2 &&
+                 XTestQueryExtension(display, &xtestEvent, &xtestError, &xtestMajor, &xtestMinor);
+        if (usable) state->xtestDevice = XInternAtom(display, "XTEST Device", False);
     }
-    if (!usable || link->broken) {
-        CloseLink(link);
-        return false;
-    }
-    state->link = std::move(link);
+    if (!usable || state->link->broken) return false;
     state_ = std::move(state);
     return true;
 }
@@ -190,7 +183,7 @@ OperatorKeys OperatorKeyGrab::Hold() {
     state.passed = 0;
     state.grabbed.clear();
     state.watchedOnly.clear();
-    state.downAtStart = KeysDownNow(display);
+    state.down = KeysDownNow(display);
     Mask keys = EventMask({XI_KeyPress, XI_KeyRelease});
     XIEventMask selection{XIAllDevices, static_cast<int>(keys.size()), keys.data()};
     for (const int device : OperatorKeyboards()) {
@@ -206,7 +199,6 @@ OperatorKeys OperatorKeyGrab::Hold() {
     XSync(display, False);
     if (state.link->broken) return OperatorKeys::Unseen;
     state.holding = true;
-    state.since = std::chrono::steady_clock::now();
     return state.watchedOnly.empty() ? OperatorKeys::Held : OperatorKeys::Seen;
 }
 
@@ -242,13 +234,40 @@ void OperatorKeyGrab::TakeEvents() {
     }
 }
 
-bool OperatorKeyGrab::Replay(const std::vector<HeldKey>& keys) {
-    Display* display = state_->link->display;
+// Each key is waited for, so that a refused event or a lost server shows at
+// the key it hit; the keys after it are not sent. The keys the application
+// then has down are noted, so that a delivery that stops half-way still lets
+// go of the keys it pressed.
+std::size_t OperatorKeyGrab::Replay(const std::vector<HeldKey>& keys) {
+    XConnection& link = *state_->link;
+    std::size_t sent = 0;
     for (const HeldKey& key : keys) {
-        XTestFakeKeyEvent(display, key.keycode, key.press ? True : False, CurrentTime);
+        link.refused = false;
+        const bool queued =
+            XTestFakeKeyEvent(link.display, key.keycode, key.press ? True : False, CurrentTime);
+        XSync(link.display, False);
+        if (!queued || link.refused || link.broken) break;
+        if (key.press) {
+            state_->down.insert(key.keycode);
+        } else {
+            state_->down.erase(key.keycode);
+        }
+        ++sent;
     }
-    XSync(display, False);
-    return !state_->link->broken;
+    return sent;
+}
+
+bool OperatorKeyGrab::SendAgain(bool deliver, int& delivered) {
+    State& state = *state_;
+    const std::vector<HeldKey> next(state.held.begin() + static_cast<long>(state.replayed),
+                                    state.held.end());
+    state.replayed = state.held.size();
+    const std::vector<HeldKey> keys = KeysToReplay(next, deliver, state.down);
+    const std::size_t sent = Replay(keys);
+    for (std::size_t i = 0; i < sent; ++i) {
+        if (keys[i].press) ++delivered;
+    }
+    return sent == keys.size();
 }
 
 void OperatorKeyGrab::LetGo() {
@@ -265,36 +284,24 @@ OperatorKeysOutcome OperatorKeyGrab::Release(bool deliver) {
     if (!state_ || !state_->holding) return {};
     State& state = *state_;
     state.holding = false;
-    if (state.link->broken) return {};
-    HandlerScope scope(*state.link);
-    TakeEvents();
-    deliver = deliver && std::chrono::steady_clock::now() - state.since <= kOperatorKeysHoldLimit;
-    if (deliver) {
+    int delivered = 0;
+    if (!state.link->broken) {
+        HandlerScope scope(*state.link);
+        TakeEvents();
         // Sent while still held, so that keys typed meanwhile queue behind
-        // them; the last few, typed until the grabs ended, after.
-        for (int round = 0; round < 8 && state.replayed < state.held.size(); ++round) {
-            const std::vector<HeldKey> next(state.held.begin() + static_cast<long>(state.replayed),
-                                            state.held.end());
-            state.replayed = state.held.size();
-            Replay(KeysToReplay(next, true, state.downAtStart));
+        // them; the last few, typed until the grabs ended, after. A key the
+        // server did not take ends the delivery: the rest is dropped.
+        for (int round = 0; deliver && round < 8 && state.replayed < state.held.size(); ++round) {
+            deliver = SendAgain(true, delivered);
             TakeEvents();
         }
+        LetGo();
+        TakeEvents();
+        SendAgain(deliver, delivered);
     }
-    LetGo();
-    TakeEvents();
-    const std::vector<HeldKey> rest(state.held.begin() + static_cast<long>(state.replayed),
-                                    state.held.end());
-    Replay(KeysToReplay(rest, deliver, state.downAtStart));
-    OperatorKeysOutcome outcome;
-    outcome.seen = state.Seen();
     int presses = 0;
     for (const HeldKey& key : state.held) presses += key.press && !key.repeat;
-    if (deliver) {
-        outcome.delivered = presses;
-    } else {
-        outcome.dropped = presses;
-    }
-    return outcome;
+    return {delivered, presses - delivered, state.Seen()};
 }
 
 }  // namespace vm4417::x11

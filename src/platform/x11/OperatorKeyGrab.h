@@ -14,7 +14,7 @@
 // Not XGrabKeyboard, which would take the program's own XTest keys too, and
 // no floating of the devices, which would outlive a crash.
 
-#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <set>
@@ -36,10 +36,11 @@ struct HeldKey {
 
 // What is sent again at the end of a hold: every key as it was typed, the
 // autorepeat's presses left out (a replayed press repeats by itself);
-// without delivery only the releases of keys that were down when the hold
-// began, so that no key stays down.
+// without delivery only the releases of keys the application has `down`
+// (those down when the hold began, or pressed by a delivery that stopped),
+// so that no key stays down.
 std::vector<HeldKey> KeysToReplay(const std::vector<HeldKey>& held, bool deliver,
-                                  const std::set<unsigned int>& downAtStart);
+                                  const std::set<unsigned int>& down);
 
 // Whether a keyboard of the X server is the operator's: a slave keyboard
 // that is not XTest's.
@@ -63,9 +64,8 @@ public:
     OperatorKeys Hold();
     // The operator's key presses since Hold().
     int Seen();
-    // Sends the held keys again when `deliver` (nothing when the keys would
-    // now go where the operator did not mean them) and the hold lasted no
-    // longer than kOperatorKeysHoldLimit, and lets go of the keyboards.
+    // Sends the held keys again when `deliver`, each one checked (see
+    // KeySink::ReleaseOperatorKeys()), and lets go of the keyboards.
     OperatorKeysOutcome Release(bool deliver);
 
 private:
@@ -74,7 +74,13 @@ private:
     bool Connect();
     std::vector<int> OperatorKeyboards();
     void TakeEvents();
-    bool Replay(const std::vector<HeldKey>& keys);
+    // Sends the keys through XTest until one is not taken; how many were.
+    std::size_t Replay(const std::vector<HeldKey>& keys);
+    // Sends again what the grabs delivered since the last call (all of it,
+    // or without `deliver` the releases that keep no key down), adding the
+    // presses the server took to `delivered`; false when it did not take
+    // every key.
+    bool SendAgain(bool deliver, int& delivered);
     void LetGo();
 
     std::string displayName_;

@@ -2,7 +2,7 @@
 
 #include "KeyLevels.h"
 #include "Texts.h"
-#include "XlibScope.h"
+#include "XConnection.h"
 #include "typing/ShiftedKeysyms.h"
 
 #include <X11/XKBlib.h>
@@ -21,10 +21,8 @@
 
 namespace vm4417 {
 
-using x11::CloseLink;
 using x11::HandlerScope;
-using x11::LinkState;
-using x11::OpenLink;
+using x11::XConnection;
 
 namespace {
 
@@ -46,7 +44,7 @@ std::optional<KeySym> KeysymFor(std::uint8_t virtualKey) {
 }  // namespace
 
 struct XTestKeySink::Connection {
-    std::unique_ptr<x11::LinkState> link;
+    std::unique_ptr<XConnection> link;
     int xkbEventType = -1;  // -1: the server has no XKB
     // Keycode per virtual-key code in the current map; 0: no key.
     std::array<KeyCode, 256> keycodes{};
@@ -87,7 +85,7 @@ std::string KeyName(std::uint8_t virtualKey) {
 // Takes in the events that have arrived (reading what is there without a
 // round trip) and brings Xlib's copy of the keyboard map up to date with the
 // changes among them.
-void TakeEvents(LinkState& link, int xkbEventType) {
+void TakeEvents(XConnection& link, int xkbEventType) {
     while (!link.broken && XPending(link.display) > 0) {
         XkbEvent event;
         XNextEvent(link.display, &event.core);
@@ -117,7 +115,7 @@ std::uint8_t HeldModifiers(unsigned int mods) {
     return heldModifiers;
 }
 
-std::optional<XkbStateRec> KeyboardState(LinkState& link) {
+std::optional<XkbStateRec> KeyboardState(XConnection& link) {
     XkbStateRec state{};
     if (XkbGetState(link.display, XkbUseCoreKbd, &state) != Success || link.broken) {
         return std::nullopt;
@@ -150,7 +148,7 @@ OperatorKeyboard XTestKeySink::Keyboard() {
 
 bool XTestKeySink::SuspendLocks() {
     if (!connection_ || connection_->link->broken || connection_->xkbEventType < 0) return false;
-    LinkState& link = *connection_->link;
+    XConnection& link = *connection_->link;
     HandlerScope scope(link);
     const auto before = KeyboardState(link);
     if (!before) return false;
@@ -174,31 +172,29 @@ void XTestKeySink::Disconnect() {
         HandlerScope scope(*connection_->link);
         UnmapSpares();
     }
-    CloseLink(connection_->link);
     connection_.reset();
 }
 
 // Opens the display and checks for XTest; the reason in problem_ when not.
 bool XTestKeySink::Connect() {
-    std::unique_ptr<LinkState> link = OpenLink(displayName_);
-    if (!link) {
+    auto connection = std::make_unique<Connection>();
+    connection->link = XConnection::Open(displayName_);
+    if (!connection->link) {
         problem_ = text::kXServerUnreachable;
         return false;
     }
+    XConnection& link = *connection->link;
     bool hasXTest = false;
-    auto connection = std::make_unique<Connection>();
     {
-        HandlerScope scope(*link);
+        HandlerScope scope(link);
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-        hasXTest = XTestQueryExtension(link->display, &eventBase, &errorBase, &major, &minor);
-        if (hasXTest) WatchMapChanges(link->display, connection->xkbEventType);
+        hasXTest = XTestQueryExtension(link.display, &eventBase, &errorBase, &major, &minor);
+        if (hasXTest) WatchMapChanges(link.display, connection->xkbEventType);
     }
-    if (!hasXTest || link->broken) {
+    if (!hasXTest || link.broken) {
         problem_ = hasXTest ? text::kXServerUnreachable : text::kXTestMissing;
-        CloseLink(link);
         return false;
     }
-    connection->link = std::move(link);
     connection_ = std::move(connection);
     return true;
 }
@@ -250,12 +246,6 @@ bool XTestKeySink::Begin() {
 
 KeyTarget XTestKeySink::Target() { return look_.Look(); }
 
-OperatorKeysOutcome XTestKeySink::ReleaseOperatorKeys() {
-    const KeyTarget now = look_.Look();
-    const bool deliver = now.locked != true && now.keyboardTaken != true && now.ownWindow != true;
-    return hold_.Release(deliver);
-}
-
 WayCheck XTestKeySink::Check() {
     const char* fromEnvironment = std::getenv("DISPLAY");
     const std::string name =
@@ -275,7 +265,7 @@ bool XTestKeySink::Send(const KeyEvent& event) {
 }
 
 bool XTestKeySink::Fake(KeyCode keycode, bool press) {
-    LinkState& link = *connection_->link;
+    XConnection& link = *connection_->link;
     link.refused = false;
     const bool queued =
         XTestFakeKeyEvent(link.display, keycode, press ? True : False, CurrentTime) != 0;

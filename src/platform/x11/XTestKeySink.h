@@ -33,8 +33,9 @@ struct KeyChord;  // x11/KeyLevels.h
 // ends the process; Begin() and Send() return false instead, and a later
 // Begin() connects again. Meant for one thread (the UI thread).
 //
-// As a way of typing it needs no set-up: it is always ready, and each
-// capture's Begin() connects anew when the server went away.
+// As a way of typing it is always ready; its set-up only starts the look at
+// where the keys go, and each capture's Begin() connects anew when the
+// server went away.
 class XTestKeySink final : public TypingWay {
 public:
     // An empty name means the display named by $DISPLAY.
@@ -70,12 +71,12 @@ public:
     // when something does (see x11::FocusWatch).
     KeyTarget Target() override;
     // The operator's keyboards are grabbed for the capture and their keys
-    // sent again after it (see x11::OperatorKeyGrab), unless they would then
-    // go into a locked screen, another program's grab or this program's
-    // window.
+    // sent again after it when the typing says so (see x11::OperatorKeyGrab).
     OperatorKeys HoldOperatorKeys() override { return hold_.Hold(); }
     int OperatorKeysSeen() override { return hold_.Seen(); }
-    OperatorKeysOutcome ReleaseOperatorKeys() override;
+    OperatorKeysOutcome ReleaseOperatorKeys(bool deliver) override {
+        return hold_.Release(deliver);
+    }
 
     // The look at where the keys go, for the event loop (see
     // x11::FocusWatch::Descriptor()).
@@ -85,7 +86,10 @@ public:
     std::string Name() const override { return "XTest"; }
     // Whether the display opens, has XTest and every key the typing uses.
     WayCheck Check() override;
-    void Prepare() override {}
+    // Starts the look at where the keys go, so that it follows the X server
+    // from now on rather than from the first capture (see
+    // x11::FocusWatch::Start()).
+    void Prepare() override { look_.Start(); }
     WayStatus Status() const override { return {WayState::Ready, {}}; }
 
 private:

@@ -1,4 +1,4 @@
-#include "XlibScope.h"
+#include "XConnection.h"
 
 #include <pthread.h>
 
@@ -9,29 +9,26 @@ namespace {
 // Marks the connection lost instead of ending the process, which is what
 // Xlib does by default once a display's connection breaks. Xlib carries on
 // after this returns: requests on the display fail, and closing it is safe.
-void OnConnectionLost(Display*, void* link) { static_cast<LinkState*>(link)->broken = true; }
+void OnConnectionLost(Display*, void* link) { static_cast<XConnection*>(link)->broken = true; }
 
 }  // namespace
 
-std::unique_ptr<LinkState> OpenLink(const std::string& displayName) {
+std::unique_ptr<XConnection> XConnection::Open(const std::string& displayName) {
     Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (display == nullptr) return nullptr;
-    auto link = std::make_unique<LinkState>();
+    auto link = std::make_unique<XConnection>();
     link->display = display;
     XSetIOErrorExitHandler(display, OnConnectionLost, link.get());
     return link;
 }
 
-void CloseLink(std::unique_ptr<LinkState>& link) {
-    if (!link) return;
-    {
-        HandlerScope scope(*link);
-        XCloseDisplay(link->display);
-    }
-    link.reset();
+XConnection::~XConnection() {
+    if (display == nullptr) return;
+    HandlerScope scope(*this);
+    XCloseDisplay(display);
 }
 
-HandlerScope::HandlerScope(LinkState& link) : link_(link) {
+HandlerScope::HandlerScope(XConnection& link) : link_(link) {
     sigemptyset(&pipeSignal_);
     sigaddset(&pipeSignal_, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal_, &savedMask_);

@@ -1,9 +1,10 @@
 #pragma once
-// One connection to the X server that a lost server or a refused request
-// never ends the process through: Xlib's default handlers would exit, so
-// while this program works on a connection, handlers that only take note
-// are in place (HandlerScope). Shared by the typing and by the look at where
-// the keys go, each on a connection of its own.
+// One connection to the X server, owned by whoever opened it and closed when
+// that owner lets it go, that a lost server or a refused request never ends
+// the process through: Xlib's default handlers would exit, so while this
+// program works on a connection, handlers that only take note are in place
+// (HandlerScope). The typing, the look at where the keys go and the hold of
+// the operator's keyboards each have a connection of their own.
 
 #include <X11/Xlib.h>
 #include <signal.h>
@@ -13,19 +14,25 @@
 
 namespace vm4417::x11 {
 
-// What the error handlers found out about one connection.
-struct LinkState {
+// An open display and what the error handlers found out about it. Xlib keeps
+// its address for the lost-connection handler, so it stays where Open() made
+// it; closing the display is the destructor's, with the handlers in place,
+// outside any HandlerScope.
+struct XConnection {
     Display* display = nullptr;
     bool broken = false;   // the connection to the server is lost
     bool refused = false;  // the server answered a request with an error
-};
 
-// Opens the display (an empty name: $DISPLAY) with a handler that marks
-// the connection lost instead of ending the process. Nothing when it does
-// not open. The LinkState must stay where it is while the display is open.
-std::unique_ptr<LinkState> OpenLink(const std::string& displayName);
-// Closes the display, with the handlers in place.
-void CloseLink(std::unique_ptr<LinkState>& link);
+    // Opens the display (an empty name: $DISPLAY) with a handler that marks
+    // the connection lost instead of ending the process. Nothing when it
+    // does not open.
+    static std::unique_ptr<XConnection> Open(const std::string& displayName);
+
+    XConnection() = default;
+    ~XConnection();
+    XConnection(const XConnection&) = delete;
+    XConnection& operator=(const XConnection&) = delete;
+};
 
 // Xlib's error handlers are process-wide and its defaults end the process (an
 // I/O error goes to the global handler before the display's own exit handler,
@@ -40,7 +47,7 @@ void CloseLink(std::unique_ptr<LinkState>& link);
 // arose meanwhile; Xlib sees the failed write and reports the lost server.
 class HandlerScope {
 public:
-    explicit HandlerScope(LinkState& link);
+    explicit HandlerScope(XConnection& link);
     ~HandlerScope();
     HandlerScope(const HandlerScope&) = delete;
     HandlerScope& operator=(const HandlerScope&) = delete;
@@ -51,7 +58,7 @@ private:
     static int OnIoError(Display* display);
 
     static inline HandlerScope* active_ = nullptr;
-    LinkState& link_;
+    XConnection& link_;
     XErrorHandler previousError_ = nullptr;
     XIOErrorHandler previousIoError_ = nullptr;
     sigset_t pipeSignal_{};
