@@ -13,8 +13,8 @@
 #   session_begin USER      folder $S, runtime dir, bus; cleanup on exit
 #   as_user CMD...          runs CMD as USER in the session's environment
 #   spawn NAME CMD...       the same in the background, output in $S/NAME.log
-#   wait_for SECONDS CMD... until CMD succeeds (0) or the time is up (1)
 #   session_end             stops everything USER runs, removes $S
+#   check, wait_for         see checks.sh
 #
 # and for the program under test, run as the session's user:
 #   start_reader BUILD      a simulated reader on COM3 in $S/ports; `chip`
@@ -25,6 +25,8 @@
 #                           the program in $S/work, with typing and the
 #                           daily log on, in the given environment; its
 #                           output in $S/app.log (or $S/$APP_LOG.log)
+
+. "${BASH_SOURCE[0]%/*}/checks.sh"
 
 SESSION_USER=
 S=
@@ -95,15 +97,6 @@ spawn() {
     local name=$1
     shift
     as_user "$@" >"$S/$name.log" 2>&1 &
-}
-
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" 2>/dev/null; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
 }
 
 session_end() {
